@@ -1,0 +1,95 @@
+// platform.h - what the toolkit needs from the window system, kept free of any
+// window-system type.  One implementation per platform: X11 in gui/x11 (the only
+// code that includes Xlib), a scripted one in the tests.
+//
+// Two levels:
+//  - Platform: process-wide services (windows, time).  The built-in one makes
+//    X11 windows when the X11 backend is compiled in and a parent window is
+//    given, and otherwise none, in which case a frame works windowless and only
+//    draws into its back buffer (the snapshot tool relies on that).  Tests
+//    install their own with installPlatform().
+//  - PlatformWindow: the frame's child window inside the host's window.  It
+//    turns the window system's events into calls of the frame's platform entry
+//    points (CFrame::platformPaint, platformButtonPress, platformWheel,
+//    platformKeyDown, platformKeyUp, platformWindowDestroyed).
+//
+// Threads: everything here runs on the thread that created the frame (the
+// host's user-interface thread).
+#pragma once
+
+#include "gui/gui_types.h"
+
+#include <cstdint>
+#include <memory>
+
+class CFrame;
+class Raster;
+
+class PlatformWindow
+{
+public:
+    virtual ~PlatformWindow() = default;
+
+    /// True when the window exists (creation succeeded and it was not destroyed).
+    virtual bool isValid() const = 0;
+
+    /// Copies `area` (frame coordinates, clipped to the raster) of the frame's
+    /// back buffer to the same place in the window.
+    virtual void present(const Raster& backBuffer, const CRect& area) = 0;
+
+    /// Screen position of the window's top-left corner.
+    virtual CPoint screenOrigin() = 0;
+
+    /// Live pointer position in screen coordinates.
+    virtual CPoint pointerScreenPosition() = 0;
+
+    /// Live button and modifier state as a button-state word: kButtonLeft,
+    /// kButtonMiddle, kButtonRight, kModShift, kModControl, kModAlt (never
+    /// kModCommand).  With swapped mouse buttons the physical left button
+    /// reports kButtonRight and the physical right one kButtonLeft.
+    virtual int32_t mouseButtons() = 0;
+
+    /// Cursor of the window: one of CCursorType; any other type restores the
+    /// default cursor.
+    virtual void setCursor(int32_t type) = 0;
+
+    /// Non-blocking: handles the window's pending events by calling the
+    /// frame's platform entry points, then returns.  Called by CFrame::idle and
+    /// by CFrame::dispatchPendingEvents (the editor's idle pass).
+    virtual void pumpEvents() = 0;
+};
+
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+
+    /// The child window for `frame` inside `parentWindow` (an opaque handle; on
+    /// X11 the parent's Window id cast to void*), size width x height at (0, 0).
+    /// Null means no window: the frame then draws only into its back buffer.
+    virtual std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parentWindow, int32_t width,
+                                                         int32_t height) = 0;
+
+    /// Milliseconds from an arbitrary start, wrapping at 2^32.
+    virtual uint32_t tickCount() = 0;
+
+    /// Sleeps the calling thread.
+    virtual void sleepMs(uint32_t milliseconds) = 0;
+};
+
+/// The platform in force: the installed one, else the built-in one.
+Platform& currentPlatform();
+
+/// Installs a platform (tests); null restores the built-in one.  Not owned.
+void installPlatform(Platform* platform);
+
+/// Shorthands for currentPlatform().tickCount() / sleepMs().
+uint32_t platformTickCount();
+void platformSleepMs(uint32_t milliseconds);
+
+#ifdef VORLA_GUI_X11
+/// Implemented by gui/x11: creates the X11 child window, or null when the
+/// display cannot be opened or the parent is not a window.
+std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow, int32_t width,
+                                                        int32_t height);
+#endif
