@@ -1,0 +1,14 @@
+#include "editor/aeff_editor.h"
+
+bool AEffEditor::getRect(ERect** rect)
+{
+    if (rect != nullptr)
+        *rect = nullptr;
+    return false;
+}
+
+bool AEffEditor::open(void* window)
+{
+    systemWindow = window;
+    return false;
+}

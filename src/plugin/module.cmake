@@ -1,0 +1,36 @@
+# The loadable plug-in: build/vorla.so.
+#
+# Hosts load it with dlopen and look up VSTPluginMain (or main).  It carries
+# the whole effect, exports those two symbols only, resolves every symbol at
+# link time, and avoids GNU unique symbols, which would pin the library in
+# memory and keep hosts from unloading it.
+
+add_library(vorla MODULE ${CMAKE_CURRENT_SOURCE_DIR}/plugin/entry.cpp)
+target_link_libraries(vorla PRIVATE vorla_effect)
+set_target_properties(vorla PROPERTIES
+  PREFIX ""
+  OUTPUT_NAME vorla
+  SUFFIX ".so"
+  LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/plugin/vorla.version)
+
+target_link_options(vorla PRIVATE
+  -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/plugin/vorla.version
+  -Wl,--no-undefined
+  # The load hook is called by the loader, not by code: keep it.
+  -Wl,--undefined=vorlaRecordModuleHandle)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # Applies to every static library the module is built from.
+  foreach(part vorla vorla_effect vorla_dsp vorla_gui vorla_resources)
+    if(TARGET ${part})
+      get_target_property(part_type ${part} TYPE)
+      if(NOT part_type STREQUAL "INTERFACE_LIBRARY")
+        target_compile_options(${part} PRIVATE -fno-gnu-unique)
+      endif()
+    endif()
+  endforeach()
+endif()
+
+if(VORLA_STATIC_RUNTIME)
+  target_link_options(vorla PRIVATE -static-libstdc++ -static-libgcc)
+endif()

@@ -1,0 +1,19 @@
+// module.h - where the plug-in library itself lives in the process.
+//
+// The library records its own handle when the dynamic loader maps it (and
+// again when it is unmapped).  On Linux the handle is the load address of
+// the shared object, which is what dladdr() reports for any of its
+// functions.  The value is process-wide and shared by all instances.
+#pragma once
+
+namespace vorla {
+
+/// Load address of the module holding this code; never null once the
+/// module has been loaded.
+void* moduleHandle() noexcept;
+
+} // namespace vorla
+
+/// Load hook, referenced by name from the module's link line so that the
+/// linker keeps it even though no code calls it.
+extern "C" void vorlaRecordModuleHandle();

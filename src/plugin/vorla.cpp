@@ -1,0 +1,60 @@
+#include "plugin/vorla.h"
+
+#include "plugin/host_text.h"
+
+namespace {
+
+constexpr const char* kEffectName = "Tarvek_Vorla_Vesk_v2_11";
+constexpr const char* kVendorName = "Zembo Plugins";
+constexpr int32_t kVendorVersion = 2010;
+constexpr int32_t kUniqueId = fourCharId('Z', 'K', 'W', 'T');
+
+} // namespace
+
+Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kNumParams)
+{
+    // The member initialisers have put every value, flag, memory and
+    // signal-chain state in its zero form.  Fill the bank, then select the
+    // first program: that sets every parameter and switch flag and, through
+    // the quality switch, the oversampling factor for the default rate.
+    const VorlaProgram init = makeInitProgram();
+    for (VorlaProgram& program : programs)
+        program = init;
+    setProgram(0);
+
+    canProcessReplacing(true);
+    programsAreChunks(true);
+    setNumInputs(2);
+    setNumOutputs(2);
+    setUniqueID(kUniqueId);
+
+    // The editor is created here, once the parameters hold their values.
+
+    resume();
+
+    // The triode stages of both sides are initialised here, at the
+    // processing rate chosen by setProgram(0) above.
+}
+
+bool Vorla::getEffectName(char* name)
+{
+    vorla::copyBounded(name, kEffectName, kVstMaxEffectNameLen);
+    return true;
+}
+
+bool Vorla::getVendorString(char* text)
+{
+    vorla::copyBounded(text, kVendorName, kVstMaxVendorStrLen);
+    return true;
+}
+
+bool Vorla::getProductString(char* text)
+{
+    vorla::copyBounded(text, kEffectName, kVstMaxProductStrLen);
+    return true;
+}
+
+int32_t Vorla::getVendorVersion()
+{
+    return kVendorVersion;
+}
