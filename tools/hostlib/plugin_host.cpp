@@ -27,7 +27,11 @@ std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std:
     if (handle == nullptr)
     {
         const char* why = dlerror();
-        error = "cannot load plug-in '" + path + "': " + (why ? why : "unknown error");
+        std::string reason = why ? why : "unknown error";
+        // dlerror() usually repeats the path ("PATH: cannot open ..."); say it once.
+        if (reason.rfind(path + ": ", 0) == 0)
+            reason.erase(0, path.size() + 2);
+        error = "cannot load plug-in '" + path + "': " + reason;
         return nullptr;
     }
     auto entry = reinterpret_cast<EntryProc>(dlsym(handle, "VSTPluginMain"));

@@ -504,22 +504,23 @@ int render(Options options)
     if (!options.quiet)
     {
         std::printf("vorla-render: %s -> %s\n", options.input.c_str(), options.output.c_str());
-        std::printf("  input    %d Hz, %s, %.3f s    %s\n", inInfo.samplerate,
-                    inInfo.channels == 2 ? "stereo" : "mono  ", double(inputFrames) / rate,
+        std::printf("  input    %d Hz, %s, %.3f s, %s\n", inInfo.samplerate,
+                    inInfo.channels == 2 ? "stereo" : "mono", double(inputFrames) / rate,
                     inLevels.text().c_str());
         char tail[48] = "";
         if (tailFrames > 0)
             std::snprintf(tail, sizeof tail, ", %.3f s tail", double(tailFrames) / rate);
-        std::printf("  output   %d Hz, %s, %.3f s    %s  (%s%s)\n", inInfo.samplerate,
-                    outChannels == 2 ? "stereo" : "mono  ", seconds, outLevels.text().c_str(),
+        std::printf("  output   %d Hz, %s, %.3f s, %s (%s%s)\n", inInfo.samplerate,
+                    outChannels == 2 ? "stereo" : "mono", seconds, outLevels.text().c_str(),
                     formatName(*options.format), tail);
         std::printf("  amp      %s, %s, %s, program %d, oversampling %dx (%.0f Hz)\n", voicingName,
                     highQuality ? "HighQ" : "LowQ", stereoMode ? "stereo" : "mono", program,
                     oversampling, rate * oversampling);
         if (cpuSeconds > 0.0)
-            std::printf("  speed    %.1fx real time (%.3f s processing for %.3f s of audio, "
-                        "block %d)\n",
-                        seconds / cpuSeconds, cpuSeconds, seconds, block);
+            std::printf("  speed    %.*fx real time (%.3f s in processReplacing for %.3f s of "
+                        "audio, block %d)\n",
+                        seconds / cpuSeconds < 100.0 ? 1 : 0, seconds / cpuSeconds, cpuSeconds,
+                        seconds, block);
         if (inInfo.channels == 2 && !stereoMode)
             std::printf("  note     mono mode: the amplifier ran on the left input only and "
                         "copied it to both outputs (use --stereo)\n");
