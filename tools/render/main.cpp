@@ -407,16 +407,15 @@ int render(Options options)
     // --- Processing -------------------------------------------------------
     const int pluginInputs = std::max(2, effect->numInputs);
     const int pluginOutputs = std::max(2, effect->numOutputs);
-    const std::vector<float> silentBlock(static_cast<size_t>(block), 0.0f);
+    // File I/O runs in spans of whole blocks (at least 16384 frames) so that a
+    // small host block does not turn into one read and one write per block.
+    const int span = block * std::max(1, 16384 / block);
+    const std::vector<float> silentBlock(static_cast<size_t>(span), 0.0f);
     std::vector<std::vector<float>> inBuffers(static_cast<size_t>(pluginInputs), silentBlock);
     std::vector<std::vector<float>> outBuffers(static_cast<size_t>(pluginOutputs), silentBlock);
-    std::vector<float*> inPointers, outPointers;
-    for (auto& buffer : inBuffers)
-        inPointers.push_back(buffer.data());
-    for (auto& buffer : outBuffers)
-        outPointers.push_back(buffer.data());
-    std::vector<float> interleavedIn(size_t(block) * size_t(inInfo.channels));
-    std::vector<float> interleavedOut(size_t(block) * size_t(outChannels));
+    std::vector<float*> inPointers(inBuffers.size()), outPointers(outBuffers.size());
+    std::vector<float> interleavedIn(size_t(span) * size_t(inInfo.channels));
+    std::vector<float> interleavedOut(size_t(span) * size_t(outChannels));
 
     const int64_t tailFrames = std::llround(options.tailSeconds * rate);
     Progress progress(!options.quiet && isatty(STDERR_FILENO), int64_t(inInfo.frames) + tailFrames);
@@ -431,8 +430,8 @@ int render(Options options)
         int frames = 0;
         if (!inputEnded)
         {
-            frames = int(sf_readf_float(input.get(), interleavedIn.data(), block));
-            if (frames < block)
+            frames = int(sf_readf_float(input.get(), interleavedIn.data(), span));
+            if (frames < span)
                 inputEnded = true;
             if (sf_error(input.get()) != SF_ERR_NO_ERROR)
             {
@@ -453,10 +452,10 @@ int render(Options options)
             }
             inputFrames += frames;
         }
-        if (frames < block && tailDone < tailFrames)
+        if (frames < span && tailDone < tailFrames)
         {
             // The amplifier rings out on silence.
-            const int silent = int(std::min<int64_t>(block - frames, tailFrames - tailDone));
+            const int silent = int(std::min<int64_t>(span - frames, tailFrames - tailDone));
             for (int i = frames; i < frames + silent; ++i)
                 inBuffers[0][size_t(i)] = inBuffers[1][size_t(i)] = 0.0f;
             frames += silent;
@@ -465,9 +464,18 @@ int render(Options options)
         if (frames == 0)
             break;
 
-        const auto started = std::chrono::steady_clock::now();
-        plugin->processReplacing(inPointers.data(), outPointers.data(), frames);
-        processTime += std::chrono::steady_clock::now() - started;
+        // Host blocks of `block` frames; only the very last one of the file is shorter.
+        for (int offset = 0; offset < frames; offset += block)
+        {
+            for (size_t c = 0; c < inBuffers.size(); ++c)
+                inPointers[c] = inBuffers[c].data() + offset;
+            for (size_t c = 0; c < outBuffers.size(); ++c)
+                outPointers[c] = outBuffers[c].data() + offset;
+            const int count = std::min(block, frames - offset);
+            const auto started = std::chrono::steady_clock::now();
+            plugin->processReplacing(inPointers.data(), outPointers.data(), count);
+            processTime += std::chrono::steady_clock::now() - started;
+        }
 
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < outChannels; ++c)
