@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstring>
@@ -18,8 +20,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -113,28 +113,41 @@ protected:
     fs::path path(const std::string& name) const { return dir_ / name; }
 
     /// Runs a program with the given arguments; stdout and stderr are captured.
-    RunResult runProgram(const std::string& program, const std::vector<std::string>& args) const
+    /// A non-zero `fileSizeLimit` caps the size of files the program writes
+    /// (RLIMIT_FSIZE, with SIGXFSZ ignored so a write fails instead).
+    RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         rlim_t fileSizeLimit = 0) const
     {
         const fs::path outFile = dir_ / "stdout.txt", errFile = dir_ / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> all{program};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : all)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        pid_t pid = 0;
         RunResult result;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0)
+        const pid_t pid = fork();
+        if (pid == 0)
+        {
+            const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+                _exit(126);
+            if (fileSizeLimit > 0)
+            {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        if (pid > 0)
         {
             int status = 0;
             waitpid(pid, &status, 0);
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
-        posix_spawn_file_actions_destroy(&actions);
         result.out = slurp(outFile);
         result.err = slurp(errFile);
         return result;
@@ -190,6 +203,15 @@ TEST_F(RenderTest, UnwritableOutputIsAnError)
     EXPECT_EQ(readAudio(path("in.wav")).info.frames, 1000) << "the input was damaged";
     expectFailure(render({"--format", "float", path("in.wav"), path("out.flac")}),
                   "FLAC cannot hold float", path("out.flac"));
+}
+
+TEST_F(RenderTest, FailedWriteLeavesNoTruncatedOutput)
+{
+    writeTone(path("in.wav"), 44100, 1, 200000); // 800 kB of float samples to write
+    const auto result = runProgram(VORLA_RENDER_PATH,
+                                   {"--plugin", VORLA_FAKE_PLUGIN, path("in.wav"), path("out.wav")},
+                                   100000);
+    expectFailure(result, "cannot write output", path("out.wav"));
 }
 
 TEST_F(RenderTest, BadParameterSettingsAreErrors)

@@ -400,6 +400,18 @@ int render(Options options)
     SndFilePtr output(sf_open(options.output.c_str(), SFM_WRITE, &outInfo));
     if (!output)
         throw RenderError("cannot write output '" + options.output + "': " + sf_strerror(nullptr));
+    // A render that fails after this point leaves no truncated file behind.
+    struct RemoveUnlessKept
+    {
+        std::string path;
+        bool keep = false;
+        ~RemoveUnlessKept()
+        {
+            std::error_code ignored;
+            if (!keep && fs::is_regular_file(fs::symlink_status(path, ignored)))
+                fs::remove(path, ignored);
+        }
+    } outputFile{options.output};
     const bool pcm = *options.format != SampleFormat::Float;
     if (pcm) // saturate instead of wrapping around when a sample exceeds full scale
         sf_command(output.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -505,6 +517,7 @@ int render(Options options)
     plugin->close();
     if (sf_close(output.release()) != 0)
         throw RenderError("cannot finish output '" + options.output + "'");
+    outputFile.keep = true;
 
     // --- Summary ------------------------------------------------------------
     const double seconds = double(written) / rate;
