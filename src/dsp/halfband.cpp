@@ -23,31 +23,19 @@ const double kHalfbandCoefficients4[4] = {
     0.12073211751675449, 0.3903621872345006, 0.6632020224193995, 0.890786832653497,
 };
 
-namespace {
-
-template <std::size_t N>
-void loadTable(HalfbandFilter<N>& filter, const double (&table)[N]) noexcept
-{
-    for (std::size_t k = 0; k < N; ++k) {
-        filter.c[k] = static_cast<float>(table[k]);
-    }
-}
-
-} // namespace
-
 void loadHalfbandCoefficients(HalfbandFilter12& filter) noexcept
 {
-    loadTable(filter, kHalfbandCoefficients12);
+    loadHalfbandCoefficients(filter, kHalfbandCoefficients12);
 }
 
 void loadHalfbandCoefficients(HalfbandFilter8& filter) noexcept
 {
-    loadTable(filter, kHalfbandCoefficients8);
+    loadHalfbandCoefficients(filter, kHalfbandCoefficients8);
 }
 
 void loadHalfbandCoefficients(HalfbandFilter4& filter) noexcept
 {
-    loadTable(filter, kHalfbandCoefficients4);
+    loadHalfbandCoefficients(filter, kHalfbandCoefficients4);
 }
 
 } // namespace vorla

@@ -60,6 +60,10 @@ void loadHalfbandCoefficients(HalfbandFilter12& filter) noexcept;
 void loadHalfbandCoefficients(HalfbandFilter8& filter) noexcept;
 void loadHalfbandCoefficients(HalfbandFilter4& filter) noexcept;
 
+// The same with the table named by the caller; its length must match.
+template <std::size_t N>
+void loadHalfbandCoefficients(HalfbandFilter<N>& filter, const double (&table)[N]) noexcept;
+
 // Up-sampling step: one low-rate sample in, two high-rate samples out.
 template <std::size_t N>
 inline void processHalfband(HalfbandFilter<N>& filter, float input, float& earlier,
@@ -80,6 +84,14 @@ void resetHalfband(HalfbandFilter<N>& filter) noexcept
         filter.c[k] = 0.0f;
         filter.xPrev[k] = 0.0f;
         filter.yPrev[k] = 0.0f;
+    }
+}
+
+template <std::size_t N>
+void loadHalfbandCoefficients(HalfbandFilter<N>& filter, const double (&table)[N]) noexcept
+{
+    for (std::size_t k = 0; k < N; ++k) {
+        filter.c[k] = static_cast<float>(table[k]);
     }
 }
 

@@ -237,6 +237,10 @@ TEST(Halfband, LoadingCoefficientsKeepsTheStateAndResetClearsAll)
     for (std::size_t k = 0; k < 8; ++k) {
         EXPECT_EQ(f.c[k], static_cast<float>(kHalfbandCoefficients8[k]));
     }
+    HalfbandFilter8 named;
+    resetHalfband(named);
+    loadHalfbandCoefficients(named, kHalfbandCoefficients8);
+    EXPECT_EQ(std::memcmp(named.c, f.c, sizeof f.c), 0);
     resetHalfband(f);
     for (std::size_t k = 0; k < 8; ++k) {
         EXPECT_EQ(f.c[k], 0.0f);
