@@ -546,20 +546,37 @@ TEST_F(RenderTest, AmplifierRendersEveryVoicingFinitely)
 {
     if (kAmp == nullptr)
         GTEST_SKIP() << "the plug-in target is not part of this build";
-    writeTone(path("in.wav"), 48000, 1, 4800);
-    for (const char* voicing : {"clean", "crunch", "overdrive"})
+    for (int rate : {48000, 96000})
     {
-        SCOPED_TRACE(voicing);
-        const auto result =
-            render({"--channel", voicing, "--block", "300", "--tail", "0.05", path("in.wav"),
-                    path("out.wav")},
-                   kAmp);
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        const Audio audio = readAudio(path("out.wav"));
-        EXPECT_EQ(audio.info.samplerate, 48000);
-        EXPECT_EQ(audio.info.frames, 4800 + 2400);
-        EXPECT_TRUE(audio.allFinite());
+        writeTone(path("in.wav"), rate, 1, rate / 10);
+        for (const char* voicing : {"clean", "crunch", "overdrive"})
+            for (const char* quality : {"low", "high"})
+            {
+                SCOPED_TRACE(std::to_string(rate) + " " + voicing + " " + quality);
+                const auto result = render({"--channel", voicing, "--quality", quality, "--block",
+                                            "300", "--tail", "0.05", path("in.wav"), path("out.wav")},
+                                           kAmp);
+                ASSERT_EQ(result.exitCode, 0) << result.err;
+                const Audio audio = readAudio(path("out.wav"));
+                EXPECT_EQ(audio.info.samplerate, rate);
+                EXPECT_EQ(audio.info.frames, rate / 10 + rate / 20);
+                EXPECT_TRUE(audio.allFinite());
+            }
     }
+}
+
+TEST_F(RenderTest, AmplifierInMonoModeGivesEqualSides)
+{
+    if (kAmp == nullptr)
+        GTEST_SKIP() << "the plug-in target is not part of this build";
+    writeTone(path("in.wav"), 44100, 2, 4410);
+    const auto result = render({"--channel", "crunch", path("in.wav"), path("out.wav")}, kAmp);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const Audio audio = readAudio(path("out.wav"));
+    ASSERT_EQ(audio.info.channels, 2);
+    for (sf_count_t i = 0; i < audio.info.frames; ++i)
+        ASSERT_EQ(audio.at(i, 0), audio.at(i, 1)) << "frame " << i;
+    EXPECT_TRUE(audio.allFinite());
 }
 
 TEST_F(RenderTest, AmplifierBankChunkRoundTrips)
