@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The main job: builds the plug-in, the offline renderer and the demo DI
+# clip in build/, then reamps the clip through the amplifier's three voicings
+# into out/ and prints vorla-render's summary for each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "${VORLA_JOBS:-2}" --target vorla vorla-render vorla-make-demo
+
+scripts/render-demo.sh
