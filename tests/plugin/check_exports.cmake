@@ -35,4 +35,13 @@ endif()
 if(STATIC_RUNTIME AND dynamic MATCHES "libstdc\\+\\+|libgcc_s")
   message(FATAL_ERROR "vorla.so depends on the shared C++ runtime although it is built static")
 endif()
+# Hosts unload plug-ins with dlclose; a GNU unique symbol or the NODELETE
+# flag would keep the library mapped (and its statics alive) until exit.
+if(dynamic MATCHES "NODELETE")
+  message(FATAL_ERROR "vorla.so is marked NODELETE and cannot be unloaded")
+endif()
+execute_process(COMMAND ${READELF} --dyn-syms -W ${PLUGIN} OUTPUT_VARIABLE dynsyms)
+if(dynsyms MATCHES "UNIQUE")
+  message(FATAL_ERROR "vorla.so has GNU unique symbols and cannot be unloaded")
+endif()
 message(STATUS "vorla.so exports: ${names}")
