@@ -71,6 +71,10 @@ public:
     /// (the frame sets it while it dispatches a press, wheel or key, so it is
     /// valid inside every mouse handler and drag loop); 0 when none is.
     static int32_t getMouseButtons();
+    /// Sets the window getMouseButtons reads (CFrame, while it handles input);
+    /// answers the previous one so that the caller can restore it.
+    static PlatformWindow* setInputWindow(PlatformWindow* window);
+    static PlatformWindow* getInputWindow();
 
     // Coordinates.
     CPoint offset;       ///< added to every coordinate drawn

@@ -100,6 +100,9 @@ public:
 
     bool isTypeOf(const char* name) const override;
 
+    /// A view leaves the tree: it stops being the focus or modal view.
+    void forgetView(CView* view);
+
     // Platform entry points (called by the PlatformWindow) --------------------
     /// The window needs `area` (frame coordinates) repainted.
     void platformPaint(const CRect& area);

@@ -11,10 +11,11 @@ class VSTGUIEditorInterface
 public:
     virtual ~VSTGUIEditorInterface() = default;
 
-    /// A control starts a gesture on parameter `index` (UI thread).
-    virtual void beginEdit(int32_t index) = 0;
+    /// A control starts a gesture on parameter `index` (UI thread).  The
+    /// answer (the host's) is not used by the toolkit.
+    virtual bool beginEdit(int32_t index) = 0;
     /// The gesture on `index` ended (UI thread).
-    virtual void endEdit(int32_t index) = 0;
+    virtual bool endEdit(int32_t index) = 0;
     /// One idle pass: redraw dirty views, let the window repaint, let the host
     /// idle.  Called by controls' mouse loops through CFrame::runIdle; it
     /// paces those loops (it may sleep briefly).  UI thread.
