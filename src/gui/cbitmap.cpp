@@ -40,6 +40,15 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count)
     reader->position += count;
 }
 
+/// Decoder errors unwind silently to the error return point; warnings are
+/// ignored (the plug-in writes no log).
+[[noreturn]] void pngError(png_structp png, png_const_charp /*message*/)
+{
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
 /// Builds the raster inside the decoder's error scope without letting a C++
 /// exception cross libpng's frames.
 Raster* allocateRaster(int32_t width, int32_t height)
@@ -64,7 +73,7 @@ bool decodePngRows(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& i
     PngMemoryReader reader{bytes, 0, size};
     // libpng checks that the caller was built against a compatible release;
     // our build uses 1.6's headers (an older version string would be refused).
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
