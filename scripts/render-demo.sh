@@ -15,6 +15,12 @@ out="$root/out"
 render="$build/vorla-render"
 clip="$build/demo/di_guitar.wav"
 
+# The build makes the clip (target vorla-demo-clip); with only the generator
+# built, make it here the same way.
+if [ ! -e "$clip" ] && [ -x "$build/vorla-make-demo" ]; then
+  "$build/vorla-make-demo" "$clip"
+fi
+
 for needed in "$render" "$build/vorla.so" "$clip"; do
   if [ ! -e "$needed" ]; then
     echo "render-demo: $needed is missing; build first (cmake --build $build)" >&2
