@@ -8,6 +8,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "${VORLA_JOBS:-2}" --target vorla vorla-render vorla-make-demo
+cmake --build build -j "${VORLA_JOBS:-2}" --target vorla vorla-render vorla-demo-clip
 
 scripts/render-demo.sh
