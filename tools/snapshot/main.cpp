@@ -1,0 +1,211 @@
+// vorla-snapshot - draws the plug-in's editor for given settings into a PNG.
+//
+//     vorla-snapshot OUT.png [--program N] [--chunk FILE] [--set NAME=VALUE ...]
+//
+// The effect is created directly (no host), the settings are applied as a
+// host would apply them, and the editor's view tree is built on a frame
+// without a window and drawn into its back buffer, which is written out.
+#include "snapshot_options.h"
+
+#include "editor/editor_layout.h"
+#include "gui/cbitmap.h"
+#include "gui/cframe.h"
+#include "gui/resources.h"
+#include "params/parameters.h"
+#include "plugin/vorla.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+/// The host side: a version answer, nothing else.
+intptr_t hostCallback(AEffect* /*effect*/, int32_t opcode, int32_t /*index*/, intptr_t /*value*/, void* /*ptr*/,
+                      float /*opt*/)
+{
+    constexpr int32_t kAudioMasterVersion = 1;
+    return opcode == kAudioMasterVersion ? 2400 : 0;
+}
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "vorla-snapshot: %s\n", message.c_str());
+    return 1;
+}
+
+/// The index of the parameter called `name`: its name as the host shows it
+/// (spaces and separators ignored), else a unique beginning of one ("boost"
+/// is not one, "overdrive" is), else its index; -1 when none fits.
+int32_t findParameter(Vorla& effect, const std::string& name)
+{
+    int32_t prefixMatch = -1;
+    int prefixMatches = 0;
+    for (int32_t i = 0; i < kNumParams; ++i)
+    {
+        char text[64] = {};
+        effect.getParameterName(i, text);
+        if (sameParameterName(name, text))
+            return i;
+        if (startsParameterName(name, text))
+        {
+            prefixMatch = i;
+            ++prefixMatches;
+        }
+    }
+    if (prefixMatches == 1)
+        return prefixMatch;
+    char* end = nullptr;
+    const long index = std::strtol(name.c_str(), &end, 10);
+    if (end != name.c_str() && *end == '\0' && index >= 0 && index < kNumParams)
+        return static_cast<int32_t>(index);
+    return -1;
+}
+
+std::string parameterNames(Vorla& effect)
+{
+    std::string names;
+    for (int32_t i = 0; i < kNumParams; ++i)
+    {
+        char text[64] = {};
+        effect.getParameterName(i, text);
+        names += (i ? ", " : "") + std::string(text);
+    }
+    return names;
+}
+
+struct PngWriteState
+{
+    std::FILE* file;
+};
+
+[[noreturn]] void pngWriteError(png_structp png, png_const_charp /*message*/)
+{
+    png_longjmp(png, 1);
+}
+
+void pngWriteWarning(png_structp, png_const_charp) {}
+
+/// Writes the raster (opaque premultiplied BGRA) as an 8-bit RGB PNG.
+bool writePng(const std::string& path, const Raster& image, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+    {
+        error = "cannot write '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    std::vector<uint8_t> rgb(static_cast<size_t>(image.width()) * 3);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngWriteError, pngWriteWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = png && info;
+    if (ok && setjmp(png_jmpbuf(png)) == 0)
+    {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
+                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int32_t y = 0; y < image.height(); ++y)
+        {
+            const uint8_t* p = image.row(y);
+            for (int32_t x = 0; x < image.width(); ++x, p += 4)
+            {
+                rgb[static_cast<size_t>(x) * 3 + 0] = p[2];
+                rgb[static_cast<size_t>(x) * 3 + 1] = p[1];
+                rgb[static_cast<size_t>(x) * 3 + 2] = p[0];
+            }
+            png_write_row(png, rgb.data());
+        }
+        png_write_end(png, info);
+    }
+    else
+    {
+        ok = false;
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    if (std::fclose(file) != 0)
+        ok = false;
+    if (!ok)
+    {
+        std::remove(path.c_str());
+        error = "cannot write '" + path + "'";
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    SnapshotOptions options;
+    std::string error;
+    if (!parseSnapshotOptions(argc, argv, options, error))
+    {
+        std::fprintf(stderr, "vorla-snapshot: %s (see --help)\n", error.c_str());
+        return 2;
+    }
+    if (options.help)
+    {
+        std::fputs(snapshotUsage(), stdout);
+        return 0;
+    }
+
+    auto effect = std::make_unique<Vorla>(hostCallback);
+
+    // 1. A chunk: a program (336 bytes) into the current program, or the bank.
+    if (options.chunkFile)
+    {
+        std::ifstream in(*options.chunkFile, std::ios::binary);
+        if (!in)
+            return fail("cannot read chunk file '" + *options.chunkFile + "'");
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return fail("cannot read chunk file '" + *options.chunkFile + "'");
+        const bool isProgram = bytes.size() == sizeof(VorlaProgram);
+        if (!isProgram && bytes.size() != kBankChunkSize)
+            return fail("chunk file '" + *options.chunkFile + "' has " + std::to_string(bytes.size()) +
+                        " bytes; a program chunk has " + std::to_string(sizeof(VorlaProgram)) + " and a bank " +
+                        std::to_string(kBankChunkSize));
+        if (effect->setChunk(bytes.data(), static_cast<int32_t>(bytes.size()), isProgram) == 0)
+            return fail("the effect refused chunk file '" + *options.chunkFile + "'");
+    }
+    // 2. A program.
+    if (options.program)
+        effect->setProgram(*options.program);
+    // 3. Single parameters, in order.
+    for (const auto& [name, value] : options.sets)
+    {
+        const int32_t index = findParameter(*effect, name);
+        if (index < 0)
+            return fail("unknown parameter '" + name + "' (known: " + parameterNames(*effect) + ")");
+        effect->setParameter(index, value);
+    }
+
+    // The editor's view, windowless: background and the fifteen controls
+    // showing the effect's values.
+    auto* background = new CBitmap(kBackgroundBitmapId);
+    if (background->getWidth() <= 0 || background->getHeight() <= 0)
+    {
+        background->release();
+        return fail("the embedded background image is missing");
+    }
+    auto* frame = new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), nullptr, nullptr);
+    frame->setBackground(background);
+    Vorla& fx = *effect;
+    buildEditorControls(*frame, nullptr, [&fx](int32_t tag) { return fx.getParameter(tag); });
+    frame->draw(nullptr);
+
+    const bool written = writePng(options.output, frame->getBackBuffer()->raster(), error);
+    delete frame;
+    background->release();
+    if (!written)
+        return fail(error);
+    return 0;
+}

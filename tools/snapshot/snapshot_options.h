@@ -1,0 +1,32 @@
+// snapshot_options.h - the command line of vorla-snapshot.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct SnapshotOptions
+{
+    std::string output;                               ///< PNG file to write
+    std::optional<int> program;                       ///< --program N
+    std::vector<std::pair<std::string, float>> sets;  ///< --set NAME=VALUE, in order
+    std::optional<std::string> chunkFile;             ///< --chunk FILE
+    bool help = false;
+};
+
+/// Parses argv.  On error returns false with a one-line message in `error`.
+bool parseSnapshotOptions(int argc, const char* const* argv, SnapshotOptions& options, std::string& error);
+
+/// The usage text.
+const char* snapshotUsage();
+
+/// Parses a value in 0..1 (finite, whole string used).
+bool parseUnitValue(const std::string& text, float& value);
+
+/// Case-insensitive comparison that ignores spaces, '/', '-' and '_', so that
+/// "power-amp", "PowerAmp" and "Power Amp" all name the same parameter.
+bool sameParameterName(const std::string& a, const std::string& b);
+
+/// True when `prefix` (normalised as above, not empty) begins `name`.
+bool startsParameterName(const std::string& prefix, const std::string& name);
