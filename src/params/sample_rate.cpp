@@ -41,7 +41,11 @@ void Vorla::setSampleRate(float rate)
     samplePeriod.store(period, std::memory_order_relaxed);
     processRate.store(1.0 / period, std::memory_order_relaxed);
 
-    // The designs of both amplifier sides at the new processing rate (triode
-    // stage rate terms, tone stacks, biquads, half-band coefficients) are
-    // called here.
+    // The stages of both sides first (they keep their voltages), then every
+    // filter of side 1 and of side 2 at the new processing rate.
+    const double stagePeriod = 1.0 / processRate.load(std::memory_order_relaxed);
+    for (vorla::AmpChannel& channel : ampChannels)
+        vorla::updateAmpChannelStageRates(channel, stagePeriod);
+    for (vorla::AmpChannel& channel : ampChannels)
+        vorla::designAmpChannelFilters(channel, static_cast<double>(oversampledRate));
 }

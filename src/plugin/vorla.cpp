@@ -1,6 +1,9 @@
 #include "plugin/vorla.h"
 
+#include "editor/sd_editor.h"
 #include "plugin/host_text.h"
+
+#include <new>
 
 namespace {
 
@@ -14,9 +17,13 @@ constexpr int32_t kUniqueId = fourCharId('Z', 'K', 'W', 'T');
 Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kNumParams)
 {
     // The member initialisers have put every value, flag, memory and
-    // signal-chain state in its zero form.  Fill the bank, then select the
-    // first program: that sets every parameter and switch flag and, through
-    // the quality switch, the oversampling factor for the default rate.
+    // signal-chain state in its zero form; the resamplers are cleared here
+    // explicitly, before the first design loads their coefficients.  Fill
+    // the bank, then select the first program: that sets every parameter and
+    // switch flag and, through the quality switch, the oversampling factor
+    // for the default rate and the filter designs.
+    for (vorla::AmpChannel& channel : ampChannels)
+        vorla::resetAmpChannel(channel);
     const VorlaProgram init = makeInitProgram();
     for (VorlaProgram& program : programs)
         program = init;
@@ -28,12 +35,21 @@ Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kN
     setNumOutputs(2);
     setUniqueID(kUniqueId);
 
-    // The editor is created here, once the parameters hold their values.
+    // The editor is created here, once the parameters hold their values.  Its
+    // construction registers it (editor, effFlagsHasEditor); without memory
+    // for it the effect runs without an editor.
+    if (SDEditor* created = new (std::nothrow) SDEditor(this))
+        editor = created;
 
     resume();
 
-    // The triode stages of both sides are initialised here, at the
-    // processing rate chosen by setProgram(0) above.
+    // Last, the operating points of the fourteen triode stages, at the
+    // processing rate chosen by setProgram(0) above (the host rate times the
+    // oversampling factor, formed in float like the designs' rate).
+    const float stageRate =
+        getSampleRate() * static_cast<float>(oversampling.load(std::memory_order_relaxed));
+    for (vorla::AmpChannel& channel : ampChannels)
+        vorla::initAmpChannelStages(channel, static_cast<double>(stageRate));
 }
 
 bool Vorla::getEffectName(char* name)

@@ -13,6 +13,7 @@
 // relaxed atomics; nothing takes a lock.
 #pragma once
 
+#include "chain/amp_channel.h"
 #include "params/parameters.h"
 #include "params/program.h"
 #include "plugin/audio_effect_x.h"
@@ -105,7 +106,10 @@ public:
     std::atomic<double> samplePeriod{0.0};
     std::atomic<double> processRate{0.0};
 
-    // The amplifier chain's per-side state follows here.
+    /// The amplifier of each side: [0] turns input 1 into output 1, [1]
+    /// input 2 into output 2 (stereo only).  Designed by setSampleRate,
+    /// stepped by processReplacing.
+    std::array<vorla::AmpChannel, 2> ampChannels{};
 
 private:
     void applyParameter(int32_t index, float value) noexcept;

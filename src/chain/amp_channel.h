@@ -1,0 +1,138 @@
+// amp_channel.h - the whole per-side state of the amplifier.
+//
+// One AmpChannel is one complete amplifier: the preamp voicing filters, the
+// tone stack, the seven triode stages, the three half-band up/down pairs of
+// the oversampler and the DC blocker after the power stage.  The effect holds
+// two, one per side; both are designed and initialised identically.  Every
+// member keeps its state from block to block; nothing in the chain resets it.
+//
+// The half-band resamplers work in single precision; everything between the
+// up- and the down-samplers computes in doubles.
+#pragma once
+
+#include "dsp/biquad.h"
+#include "dsp/halfband.h"
+#include "dsp/tone_stack.h"
+#include "dsp/triode_stage.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace vorla {
+
+struct AmpChannel
+{
+    // Preamp voicing filters.
+    Biquad overdriveLowpass2;
+    Biquad overdriveLowpass1;
+    Biquad cleanLowpass;
+    Biquad crunchLowpass;
+    Biquad cleanBrightShelf;
+    Biquad crunchBrightShelf;
+    Biquad overdriveShelf;
+    Biquad cleanShelf;
+    Biquad crunchShelf;
+    Biquad brightPeak;
+
+    // Tone controls.
+    ToneStack toneStack;
+
+    // Preamp triode stages.
+    TriodeStage cleanStage1;
+    TriodeStage crunchStage1;
+    TriodeStage inputStage;
+    TriodeStage overdriveStage1;
+    TriodeStage cleanStage2;
+    TriodeStage crunchStage2;
+    TriodeStage overdriveStage2;
+
+    // Oversampler: host rate <-> 2x <-> 4x <-> 8x.
+    HalfbandFilter12 upsampler1;
+    HalfbandFilter12 downsampler1;
+    HalfbandFilter8 upsampler2;
+    HalfbandFilter8 downsampler2;
+    HalfbandFilter4 upsampler3;
+    HalfbandFilter4 downsampler3;
+
+    // 2 Hz high-pass after the power stage.
+    Biquad dcBlocker;
+};
+
+/// The continuous knobs of one host block, taken once at block entry and
+/// shared by both sides and every sample of the block.
+struct BlockSnapshot
+{
+    double inputGain = 0.0;
+    double drive1 = 0.0;
+    double drive2 = 0.0;
+    double low = 0.0;
+    double mid = 0.0;
+    double high = 0.0;
+    double contour = 0.0;
+    double contourLevel = 0.0;
+    double powerDrive = 0.0;
+    // Derived once per block from drive 1 and drive 2 (the same bits as
+    // evaluating the law at every pair).
+    double crunchDriveGain = 0.0;
+    double overdriveDriveGain = 0.0;
+};
+
+/// The switch flags the preamp tests at a pair, read once per pair.
+struct PairFlags
+{
+    int32_t channelOverdrive = 0;
+    int32_t crunchOn = 0;
+    int32_t boostOn = 0;
+    int32_t brightOn = 0;
+};
+
+/// Drive knob law of the Crunch and Overdrive voicings: 0.089125 at 0,
+/// 0.29855 at 0.5, 1.000025 at 1.
+inline double driveGain(double d) noexcept
+{
+    return ((0.9841 * d) * d - d * 0.0732) + 0.089125;
+}
+
+/// Power-stage level set by the contour control (the contour both shapes
+/// the tone stack and sets how hard the power tubes are driven).
+inline double contourLevel(double c) noexcept
+{
+    return (c * 1.0298 - c * c * 0.1077 + 0.5225) * 0.015;
+}
+
+/// Soft limit of positive excursions after the second preamp stage: unit
+/// slope at 0, approaching +250; negative values pass unchanged.
+inline double stageShaper(double x) noexcept;
+
+/// Zero state of a fresh amplifier: coefficients and histories cleared, the
+/// resamplers reset.  The designs and the stage initialisation follow.
+void resetAmpChannel(AmpChannel& channel) noexcept;
+
+/// Initialises the seven stages from their component sets at `rate`, the
+/// processing rate in hertz.  Not for the audio thread.
+void initAmpChannelStages(AmpChannel& channel, double rate);
+
+/// Redesign for a new processing rate: stage rate terms from `period`
+/// (1 / processing rate) and every filter at `rate`.  Filter histories are
+/// cleared, stage voltages and resampler states kept.
+void updateAmpChannelStageRates(AmpChannel& channel, double period);
+void designAmpChannelFilters(AmpChannel& channel, double rate);
+
+/// Runs two consecutive oversampled samples (a first in time, then b)
+/// through the preamp, tone stack, power stage and DC blocker, in place.
+/// `processRate` is the processing rate the stages step at.
+void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot& snapshot,
+                 const PairFlags& flags, const double& processRate) noexcept;
+
+// ---------------------------------------------------------------------------
+// Inline implementation
+// ---------------------------------------------------------------------------
+
+inline double stageShaper(double x) noexcept
+{
+    if (x > 0.0)
+        return 250.0 * (1.0 - std::exp(-0.004 * x));
+    return x;
+}
+
+} // namespace vorla

@@ -1,0 +1,266 @@
+// Two amplifier sides in lock-step: the model of both stereo sides runs as
+// the two lanes of one SSE2 instruction stream.
+//
+// The sides share every switch and knob, so they always take the same
+// voicing; only the signal differs.  Each lane performs exactly the scalar
+// operations of the one-side primitives (dsp/triode_stage.h, dsp/biquad.h,
+// dsp/tone_stack.h, dsp/tube_table.h and stageShaper), in the same order:
+// SSE2 addition, subtraction, multiplication, division and square root are
+// correctly rounded per lane, so every lane gives the same bits as the
+// scalar code.  Data-dependent choices become per-lane selects; exp and the
+// tone stack's coefficient update stay scalar calls per lane.
+//
+// The states stay where they live, in the two AmpChannel records: each
+// primitive loads both sides' fields into the lanes, runs the pair (a, b)
+// and stores them back.
+#pragma once
+
+#include "chain/amp_channel.h"
+#include "dsp/tube_table.h"
+
+#include <emmintrin.h>
+
+#include <cmath>
+#include <initializer_list>
+
+namespace vorla::lockstep {
+
+using Lanes = __m128d; // lane 0: first side, lane 1: second side
+
+inline Lanes load(const double& first, const double& second) noexcept
+{
+    return _mm_loadh_pd(_mm_load_sd(&first), &second);
+}
+
+inline void store(double& first, double& second, Lanes v) noexcept
+{
+    _mm_storel_pd(&first, v);
+    _mm_storeh_pd(&second, v);
+}
+
+inline Lanes splat(double v) noexcept
+{
+    return _mm_set1_pd(v);
+}
+
+// GCC and Clang give __m128d the arithmetic operators as element-wise
+// addpd, subpd, mulpd and divpd.
+
+/// Per lane: mask ? yes : no.
+inline Lanes select(Lanes mask, Lanes yes, Lanes no) noexcept
+{
+    return _mm_or_pd(_mm_and_pd(mask, yes), _mm_andnot_pd(mask, no));
+}
+
+inline double lane0(Lanes v) noexcept { return _mm_cvtsd_f64(v); }
+inline double lane1(Lanes v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
+
+// --- Triode stage ------------------------------------------------------------
+
+/// processTriodeStage on both sides, for a and then b.
+inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& a, Lanes& b,
+                               Lanes rate) noexcept
+{
+    const Lanes F = load(s0.F, s1.F);
+    const Lanes halfInvF = load(s0.halfInvF, s1.halfInvF);
+    const Lanes invRg = load(s0.invRg, s1.invRg);
+    const Lanes invRp = load(s0.invRp, s1.invRp);
+    const Lanes cathodeCoef = load(s0.cathodeCoef, s1.cathodeCoef);
+    const Lanes couplingCoef = load(s0.couplingCoef, s1.couplingCoef);
+    const Lanes Vb = load(s0.Vb, s1.Vb);
+    const Lanes Ck = load(s0.Ck, s1.Ck);
+    const Lanes c0 = load(s0.c0, s1.c0), c1 = load(s0.c1, s1.c1), c2 = load(s0.c2, s1.c2);
+    const Lanes c3 = load(s0.c3, s1.c3), c4 = load(s0.c4, s1.c4), c5 = load(s0.c5, s1.c5);
+    const Lanes c6 = load(s0.c6, s1.c6), c7 = load(s0.c7, s1.c7), c8 = load(s0.c8, s1.c8);
+    const Lanes c9 = load(s0.c9, s1.c9), c10 = load(s0.c10, s1.c10);
+    const Lanes c11 = load(s0.c11, s1.c11), c12 = load(s0.c12, s1.c12);
+    const Lanes twoF = splat(2.0) * F;
+    const Lanes fourF = splat(4.0) * F;
+    const Lanes one = splat(1.0);
+    const Lanes zero = _mm_setzero_pd();
+    const Lanes cutoff = splat(-10.0);
+
+    Lanes Vg = load(s0.Vg, s1.Vg);
+    Lanes Vk = load(s0.Vk, s1.Vk);
+    Lanes Vp = load(s0.Vp, s1.Vp);
+    Lanes Ig = load(s0.Ig, s1.Ig);
+    Lanes Ip = load(s0.Ip, s1.Ip);
+    Lanes out = load(s0.out, s1.out);
+
+    auto step = [&](Lanes& sample) {
+        const Lanes x = sample;
+        const Lanes vkOld = Vk;
+        const Lanes drive = x - vkOld;
+
+        // Grid current where the grid would rise above the cathode.
+        const Lanes conducting = _mm_cmpge_pd(drive, zero);
+        Vg = x;
+        if (_mm_movemask_pd(conducting) != 0)
+        {
+            const Lanes clamped = (_mm_sqrt_pd(one + fourF * drive) + twoF * vkOld - one) * halfInvF;
+            Vg = select(conducting, clamped, x);
+        }
+        Ig = (x - Vg) * invRg;
+
+        // Plate from the curve, cut off below -10 V, limited by the supply.
+        const Lanes v = Vg - vkOld;
+        const Lanes num = ((((((c12 * v + c10) * v + c8) * v + c6) * v + c4) * v + c2) * v + c0);
+        const Lanes den = ((((((c11 * v + c9) * v + c7) * v + c5) * v + c3) * v + c1) * v + one);
+        const Lanes vpk = select(_mm_cmplt_pd(v, cutoff), Vb, num / den);
+        // (limit < vpNew) ? limit : vpNew, as the scalar test vpNew > limit.
+        const Lanes vpNew = _mm_min_pd(Vb + vkOld, vpk + vkOld);
+        Ip = (Vb - vpNew) * invRp;
+
+        out = couplingCoef * (out + vpNew - Vp);
+        Vp = vpNew;
+        sample = out;
+
+        const Lanes vk = (Ip + Ig + Ck * vkOld * rate) * cathodeCoef;
+        Vk = _mm_andnot_pd(_mm_cmple_pd(vk, zero), vk);
+    };
+    step(a);
+    step(b);
+
+    store(s0.Vg, s1.Vg, Vg);
+    store(s0.Vk, s1.Vk, Vk);
+    store(s0.Vp, s1.Vp, Vp);
+    store(s0.Ig, s1.Ig, Ig);
+    store(s0.Ip, s1.Ip, Ip);
+    store(s0.out, s1.out, out);
+}
+
+// --- Biquad --------------------------------------------------------------------
+
+/// processBiquad on both sides, for a and then b.
+inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& a, Lanes& b) noexcept
+{
+    const Lanes norm = load(q0.norm, q1.norm);
+    const Lanes a1 = load(q0.a1, q1.a1);
+    const Lanes a2 = load(q0.a2, q1.a2);
+    const Lanes b0 = load(q0.b0, q1.b0);
+    const Lanes b1 = load(q0.b1, q1.b1);
+    const Lanes b2 = load(q0.b2, q1.b2);
+    Lanes x1 = load(q0.x1, q1.x1);
+    Lanes x2 = load(q0.x2, q1.x2);
+    Lanes y1 = load(q0.y1, q1.y1);
+    Lanes y2 = load(q0.y2, q1.y2);
+
+    auto step = [&](Lanes& sample) {
+        const Lanes x = sample;
+        const Lanes y = (b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2) * norm;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        sample = y;
+    };
+    step(a);
+    step(b);
+
+    store(q0.x1, q1.x1, x1);
+    store(q0.x2, q1.x2, x2);
+    store(q0.y1, q1.y1, y1);
+    store(q0.y2, q1.y2, y2);
+}
+
+// --- Tone stack ------------------------------------------------------------------
+
+/// processToneStack on both sides, for a and then b.
+inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s, Lanes& a,
+                             Lanes& b) noexcept
+{
+    for (ToneStack* ts : {&t0, &t1})
+        if (s.low != ts->low || s.mid != ts->mid || s.high != ts->high || s.contour != ts->contour)
+            updateToneStackCoefficients(*ts, s.low, s.mid, s.high, s.contour);
+
+    const Lanes B0 = load(t0.B0n, t1.B0n);
+    const Lanes B1 = load(t0.B1n, t1.B1n);
+    const Lanes B2 = load(t0.B2n, t1.B2n);
+    const Lanes B3 = load(t0.B3n, t1.B3n);
+    const Lanes A1 = load(t0.A1n, t1.A1n);
+    const Lanes A2 = load(t0.A2n, t1.A2n);
+    const Lanes A3 = load(t0.A3n, t1.A3n);
+    Lanes s0 = load(t0.s0, t1.s0);
+    Lanes s1 = load(t0.s1, t1.s1);
+    Lanes s2 = load(t0.s2, t1.s2);
+
+    auto step = [&](Lanes& sample) {
+        const Lanes x = sample;
+        const Lanes y = B0 * x + s0;
+        s0 = B1 * x + s1 - A1 * y;
+        s1 = B2 * x + s2 - A2 * y;
+        s2 = B3 * x - A3 * y;
+        sample = y;
+    };
+    step(a);
+    step(b);
+
+    store(t0.s0, t1.s0, s0);
+    store(t0.s1, t1.s1, s1);
+    store(t0.s2, t1.s2, s2);
+}
+
+// --- Power stage curve -------------------------------------------------------------
+
+/// lookupTubeTable on both lanes.
+inline Lanes lookupTubeTable(Lanes x) noexcept
+{
+    const TubePoint* p = kTubeTable.pairs;
+    const Lanes low = _mm_cmple_pd(x, splat(-180.0));
+    // Not below 180: 180 or more, or NaN.
+    const Lanes high = _mm_cmpnlt_pd(x, splat(180.0));
+    const Lanes inside = _mm_andnot_pd(_mm_or_pd(low, high), _mm_castsi128_pd(_mm_set1_epi32(-1)));
+
+    // Index per lane; 10 x + 1999 is positive inside (-180, 180), where
+    // truncation is the floor.  Lanes outside use the centre row and are
+    // replaced below.
+    const Lanes xi = _mm_and_pd(inside, x);
+    const __m128i index = _mm_cvttpd_epi32(splat(10.0) * xi + splat(1999.0));
+    const int i0 = _mm_cvtsi128_si32(index);
+    const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
+
+    const Lanes x0 = load(p[i0].x, p[i1].x);
+    const Lanes x1 = load(p[i0 + 1].x, p[i1 + 1].x);
+    const Lanes ym = load(p[i0 - 1].y, p[i1 - 1].y);
+    const Lanes y0 = load(p[i0].y, p[i1].y);
+    const Lanes y1 = load(p[i0 + 1].y, p[i1 + 1].y);
+    const Lanes y2 = load(p[i0 + 2].y, p[i1 + 2].y);
+
+    const Lanes t = (x - x0) / (x1 - x0);
+    const Lanes half = splat(0.5);
+    const Lanes two = splat(2.0);
+    const Lanes m0 = (y1 - ym) * half;
+    const Lanes m1 = (y2 - y0) * half;
+    const Lanes ca = two * (y0 - y1) + m0 + m1;
+    const Lanes cb = splat(3.0) * (y1 - y0) - two * m0 - m1;
+    const Lanes curve = y0 + t * (m0 + t * (cb + t * ca));
+
+    Lanes result = select(low, splat(p[0].y), curve);
+    result = select(high, splat(p[kTubeTableSize - 1].y), result);
+    return result;
+}
+
+// --- Shaper ------------------------------------------------------------------------
+
+inline Lanes stageShaper(Lanes x) noexcept
+{
+    const Lanes positive = _mm_cmpgt_pd(x, _mm_setzero_pd());
+    const int lanes = _mm_movemask_pd(positive);
+    if (lanes == 0)
+        return x;
+    const Lanes arg = splat(-0.004) * x;
+    const double e0 = (lanes & 1) != 0 ? std::exp(lane0(arg)) : 0.0;
+    const double e1 = (lanes & 2) != 0 ? std::exp(lane1(arg)) : 0.0;
+    const Lanes shaped = splat(250.0) * (splat(1.0) - _mm_set_pd(e1, e0));
+    return select(positive, shaped, x);
+}
+
+// --- The chain ------------------------------------------------------------------------
+
+/// processPair for both sides at once: lane 0 of a and b belongs to
+/// `first`, lane 1 to `second`.
+void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b,
+                 const BlockSnapshot& snapshot, const PairFlags& flags,
+                 const double& processRate) noexcept;
+
+} // namespace vorla::lockstep
