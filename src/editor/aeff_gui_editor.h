@@ -1,7 +1,7 @@
 // aeff_gui_editor.h - the bitmap editor base: a fixed-size rectangle, the
 // frame that holds the window content while the editor is open, and the
 // bridge that lets controls reach the effect and the host (beginEdit,
-// endEdit, setParameter).
+// endEdit, setParameter, the idle pass of drag loops).
 //
 // Construction registers the editor with its effect: the effect's `editor`
 // points here and the record's flags gain effFlagsHasEditor.  The effect
@@ -11,8 +11,10 @@
 #pragma once
 
 #include "editor/aeff_editor.h"
+#include "gui/editor_interface.h"
 
 #include <cstdint>
+#include <vector>
 
 class CFrame;
 
@@ -20,15 +22,23 @@ class CFrame;
 /// of the idle pass expects.
 uint32_t currentTickCount() noexcept;
 
-class AEffGUIEditor : public AEffEditor
+class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface
 {
 public:
     /// UI thread (the thread that creates the effect).
     explicit AEffGUIEditor(AudioEffect* owner);
-    ~AEffGUIEditor() override = default;
+    /// Releases a frame whose destruction had to wait for a drag loop to end.
+    ~AEffGUIEditor() override;
 
     /// Stores the address of `rect` (the editor's size).
     bool getRect(ERect** rectOut) override;
+    /// Redraws what changed, unless an idle pass is calling the host.
+    void idle() override;
+    /// True when the frame used the key.
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    /// A wheel turn at the pointer's current position.
+    bool onWheel(float distance) override;
     /// The knobs of this toolkit always drag linearly: accepted, no effect.
     bool setKnobMode(int32_t mode) override;
 
@@ -36,12 +46,37 @@ public:
     /// thread (UI or audio).  The base does nothing.
     virtual void setParameter(int32_t /*index*/, float /*value*/) {}
     /// audioMasterBeginEdit / audioMasterEndEdit through the effect.
-    virtual bool beginEdit(int32_t index);
-    virtual bool endEdit(int32_t index);
+    bool beginEdit(int32_t index) override;
+    bool endEdit(int32_t index) override;
+    /// One idle pass for a control's mouse loop: redraw, repaint, host idle,
+    /// throttled to one full pass per 100 ms (a pass asked for earlier only
+    /// sleeps 4 ms).
+    void doIdleStuff() override;
 
 protected:
+    /// Destroys `old` (a frame no longer stored in `frame`) now, or - when
+    /// the call comes from inside the frame's own event handling, e.g. a host
+    /// that closes the editor from its audioMasterIdle during a knob drag -
+    /// as soon as that handling has returned.  The frame stops drawing at once.
+    void destroyFrame(CFrame* old);
+
+    /// Marks a call into the frame that may run controls' code (and with it
+    /// host callbacks that could close the editor).
+    struct FrameCall
+    {
+        explicit FrameCall(AEffGUIEditor& e) : editor(e) { ++editor.frameCallDepth; }
+        ~FrameCall();
+        FrameCall(const FrameCall&) = delete;
+        FrameCall& operator=(const FrameCall&) = delete;
+        AEffGUIEditor& editor;
+    };
+
     ERect rect{0, 0, 0, 0};          // editor size reported to the host
     uint32_t lastTicks = 0;          // due time of the next idle pass
     bool inIdleStuff = false;        // true while an idle pass calls the host
     CFrame* frame = nullptr;         // window content while open, owned
+
+private:
+    int32_t frameCallDepth = 0;        // nesting of FrameCall
+    std::vector<CFrame*> retiredFrames; // closed while their events were being handled
 };

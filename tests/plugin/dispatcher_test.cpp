@@ -115,19 +115,26 @@ TEST(Dispatcher, SpeakerArrangementStoresNullIntoBothPointers)
     EXPECT_EQ(effect->dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 0);
 }
 
-TEST(Dispatcher, EditorOpcodesWithoutEditorAnswerZero)
+TEST(Dispatcher, EditorOpcodesWithTheEditorClosed)
 {
     auto effect = createEffect();
-    ERect* rect = reinterpret_cast<ERect*>(0x1);
-    EXPECT_EQ(effect->dispatch(effEditGetRect, 0, 0, &rect), 0);
+    ERect* rect = nullptr;
+    EXPECT_EQ(effect->dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 250);
+    EXPECT_EQ(rect->right, 660);
+    // No parent window: nothing to open in.
     EXPECT_EQ(effect->dispatch(effEditOpen, 0, 0, nullptr), 0);
+    // Idle, close (twice) and keys without a window are harmless no-ops.
     EXPECT_EQ(effect->dispatch(effEditIdle), 0);
     EXPECT_EQ(effect->dispatch(effEditClose), 0);
     EXPECT_EQ(effect->dispatch(effEditClose), 0);
     EXPECT_EQ(effect->dispatch(effEditKeyDown, 'a', 0, nullptr, 1.0f), 0);
     EXPECT_EQ(effect->dispatch(effEditKeyUp, 'a', 0, nullptr, std::nanf("")), 0);
     for (intptr_t mode : {0, 1, 2})
-        EXPECT_EQ(effect->dispatch(effSetEditKnobMode, 0, mode), 0);
+        EXPECT_EQ(effect->dispatch(effSetEditKnobMode, 0, mode), 1);
 }
 
 // Identity texts: the bounded copy writes the text, zeros up to the limit,

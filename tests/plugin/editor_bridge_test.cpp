@@ -59,6 +59,7 @@ struct EffectWithEditor
     {
         callbacks.clear();
         effect = std::make_unique<Vorla>(&recordingHost);
+        delete effect->getEditor(); // the effect's own editor makes way for the recorder
         editor = new RecordingEditor(effect.get()); // owned by the effect
         callbacks.clear();
     }
@@ -206,6 +207,7 @@ TEST(EditorBridge, ClosingTheEffectDeletesTheEditor)
         ~CountingEditor() override { ++destroyed; }
     };
     auto* effect = new Vorla(&recordingHost);
+    delete effect->getEditor();
     new CountingEditor(effect);
     AEffect* record = effect->getAeffect();
     EXPECT_EQ(record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f), 1);

@@ -22,8 +22,8 @@ TEST(Entry, RecordAfterCreation)
     EXPECT_EQ(record->numParams, 15);
     EXPECT_EQ(record->numInputs, 2);
     EXPECT_EQ(record->numOutputs, 2);
-    // Can replace + programs are chunks; the editor flag comes with the editor.
-    EXPECT_EQ(record->flags, 0x30);
+    // Has editor + can replace + programs are chunks.
+    EXPECT_EQ(record->flags, 0x31);
     EXPECT_EQ(record->initialDelay, 0);
     EXPECT_EQ(record->realQualities, 0);
     EXPECT_EQ(record->offQualities, 0);

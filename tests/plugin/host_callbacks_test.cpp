@@ -139,11 +139,11 @@ TEST(HostCallbacks, BaseFlagsAndFields)
     effect->hasVu(true);
     effect->canMono(true);
     effect->noTail(true);
-    EXPECT_EQ(record->flags, 0x30 | effFlagsHasVu | effFlagsCanMono | effFlagsNoSoundInStop);
+    EXPECT_EQ(record->flags, 0x31 | effFlagsHasVu | effFlagsCanMono | effFlagsNoSoundInStop);
     effect->hasVu(false);
     effect->canMono(false);
     effect->noTail(false);
-    EXPECT_EQ(record->flags, 0x30);
+    EXPECT_EQ(record->flags, 0x31);
     effect->isSynth(true);
     EXPECT_EQ(effect->getPlugCategory(), kPlugCategSynth);
     effect->isSynth(false);
