@@ -356,15 +356,18 @@ bool CAnimKnob::isTypeOf(const char* name) const
 
 int32_t CAnimKnob::frameSourceY() const
 {
-    if (!(value >= 0.f) || frameHeight <= 0 || frameCount <= 0) // a NaN value counts as below 0
+    const float v = value; // read once: another thread may store a new value
+    if (!(v >= 0.f) || frameHeight <= 0 || frameCount <= 0) // NaN counts as below 0
         return 0;
     const int32_t span = frameHeight * (frameCount - 1);
-    const float position = (invertFrames ? (1.f - value) : value) * static_cast<float>(span);
+    const float position = (invertFrames ? (1.f - v) : v) * static_cast<float>(span);
     // A value beyond the range shows the last frame (and never converts an
     // out-of-range float to an integer).
-    int32_t y = position >= static_cast<float>(span) ? span : static_cast<int32_t>(position);
-    if (y < 0)
-        y = 0;
+    int32_t y = 0;
+    if (position >= static_cast<float>(span))
+        y = span;
+    else if (position > 0.f)
+        y = static_cast<int32_t>(position);
     for (int32_t k = 0; k <= span; k += frameHeight)
     {
         if (y < k)
@@ -484,7 +487,8 @@ void CVerticalSwitch::draw(CDrawContext* context)
     {
         // Position index from the value; a value outside 0..1 (or NaN) shows
         // the nearest existing image.
-        const float position = static_cast<float>(positionCount - 1) * value + 0.5f;
+        const float v = value; // read once
+        const float position = static_cast<float>(positionCount - 1) * v + 0.5f;
         int32_t index = 0;
         if (position >= static_cast<float>(frameCount - 1))
             index = frameCount - 1;

@@ -8,9 +8,31 @@
 #include "gui/cview.h"
 #include "gui/gui_types.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CControl;
+
+/// A control's value.  The editor may store it from whatever thread sets a
+/// parameter (the audio thread during automation playback) while the user-
+/// interface thread draws it: a single relaxed 32-bit atomic, no lock.
+class RelaxedFloat
+{
+public:
+    RelaxedFloat(float v = 0.f) : stored(v) {}
+    RelaxedFloat(const RelaxedFloat&) = delete;
+    RelaxedFloat& operator=(const RelaxedFloat&) = delete;
+    operator float() const { return stored.load(std::memory_order_relaxed); }
+    RelaxedFloat& operator=(float v)
+    {
+        stored.store(v, std::memory_order_relaxed);
+        return *this;
+    }
+    RelaxedFloat& operator+=(float d) { return *this = static_cast<float>(*this) + d; }
+
+private:
+    std::atomic<float> stored;
+};
 
 class CControlListener
 {
@@ -69,7 +91,7 @@ protected:
     int32_t tag;
     float oldValue = 1.f;
     float defaultValue = 0.5f;
-    float value = 0.f;
+    RelaxedFloat value{0.f};
     float minValue = 0.f;
     float maxValue = 1.f;
     float wheelIncrement = 0.1f;
