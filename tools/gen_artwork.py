@@ -279,12 +279,12 @@ def make_background(scale=3):
 
     below = 232.5
     ix, _ = centre("input")
-    label("INPUT", ix - 2, below)
+    label("INPUT", ix - 2, below, size=7.6, spacing=0.25)
     # Channel lever: upper position clean/crunch, lower position overdrive.
     # (shifted right of the lever so that they stay clear of the input knob's label)
     chx = 99.0
     label("CLEAN/CRUNCH", chx + 7, 156.0, size=7.4)
-    label("OVERDRIVE", chx + 9, below, size=7.4)
+    label("OVERDRIVE", chx + 9, below, size=7.2)
     # Lamps with their names to the right.
     for name, text in (("crunch", "CRUNCH"), ("boost", "BOOST")):
         lx_, ly_ = centre(name)
@@ -293,15 +293,14 @@ def make_background(scale=3):
     for name, text in (("drive1", "CRUNCH"), ("drive2", "OVERDRIVE")):
         kx, _ = centre(name)
         label(text, kx, 156.0, size=7.0)
-        label("DRIVE", kx, below)
+        label("DRIVE", kx, below, size=7.6, spacing=0.25)
     bx, by = centre("bright")
     label("BRIGHT", bx, by - 11.0, size=7.0)
     for name, text in (("contour", "CONTOUR"), ("low", "LOW"), ("mid", "MID"), ("high", "HIGH"),
                        ("power", "POWER AMP"), ("volume", "VOLUME")):
         kx, _ = centre(name)
-        narrow = name in ("power", "volume")  # these two knobs are only 46 px apart
-        label(text, kx + (-2 if name == "power" else 2 if name == "volume" else 0), below,
-              size=7.0 if narrow else 8.2, spacing=0.1 if narrow else 0.35)
+        # Power Amp and Volume are only 46 px apart: nudge their names apart.
+        label(text, kx + (-2 if name == "power" else 2 if name == "volume" else 0), below, size=7.6, spacing=0.25)
     # Equaliser bracket over the tone knobs.
     ex0, ex1 = centre("contour")[0] - 16, centre("high")[0] + 16
     emid = (ex0 + ex1) / 2.0
@@ -358,10 +357,10 @@ def make_knob_frame(value, scale=4):
 
     # Skirt: black with a knurled edge, lit from the upper left.
     skirt = circle(c, cx, cy, KNOB_SKIRT_R)
-    knurl = 0.5 + 0.5 * np.cos((theta - rot) * 30.0)
+    knurl = 0.5 + 0.5 * np.cos((theta - rot) * 36.0)
     edge_zone = np.clip((r - (KNOB_SKIRT_R - 3.2)) / 3.2, 0, 1)
     light_dir = np.cos(theta - math.radians(135.0))  # brighter towards the upper left
-    lum = 0.06 + 0.07 * light_dir * (0.3 + 0.7 * edge_zone) + 0.05 * knurl * edge_zone
+    lum = 0.06 + 0.07 * light_dir * (0.3 + 0.7 * edge_zone) + 0.09 * knurl * edge_zone * (0.6 + 0.4 * light_dir)
     # Conical sheen on the sloped skirt.
     lum = lum + 0.05 * np.clip(np.cos(2.0 * (theta - math.radians(135.0))), 0, 1) * (1 - edge_zone)
     skirt_col = np.clip(np.stack([lum, lum, lum * 1.02], axis=-1), 0, 1)
