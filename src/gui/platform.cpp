@@ -42,6 +42,26 @@ Platform* gInstalled = nullptr;
 
 } // namespace
 
+int32_t buttonStateWord(const RawPointerState& state, bool buttonsSwapped)
+{
+    int32_t word = 0;
+    const bool primary = buttonsSwapped ? state.physicalRight : state.physicalLeft;
+    const bool secondary = buttonsSwapped ? state.physicalLeft : state.physicalRight;
+    if (primary)
+        word |= kButtonLeft;
+    if (state.middle)
+        word |= kButtonMiddle;
+    if (secondary)
+        word |= kButtonRight;
+    if (state.shift)
+        word |= kModShift;
+    if (state.control)
+        word |= kModControl;
+    if (state.alt)
+        word |= kModAlt;
+    return word;
+}
+
 Platform& currentPlatform()
 {
     return gInstalled ? *gInstalled : gBuiltin;

@@ -25,6 +25,24 @@
 class CFrame;
 class Raster;
 
+/// Live input state as the window system reports it, physical buttons.
+struct RawPointerState
+{
+    bool physicalLeft = false;
+    bool middle = false;
+    bool physicalRight = false;
+    bool shift = false;
+    bool control = false;
+    bool alt = false;
+};
+
+/// The button-state word for `state`.  With `buttonsSwapped` (a left-handed
+/// mouse set up in the window system, when it does not already report the
+/// primary button as its first) the physical left button reports
+/// kButtonRight and the physical right one kButtonLeft.  kModCommand is never
+/// set.
+int32_t buttonStateWord(const RawPointerState& state, bool buttonsSwapped);
+
 class PlatformWindow
 {
 public:

@@ -276,3 +276,29 @@ TEST(FrameWithoutWindow, DrawsIntoItsBackBufferOnly)
     frame.removeAll(true);
     frame.setBackground(nullptr);
 }
+
+TEST(Platform, ButtonStateWordSwapsThePhysicalButtonsOnRequest)
+{
+    RawPointerState s;
+    EXPECT_EQ(buttonStateWord(s, false), 0);
+    s.physicalLeft = true;
+    EXPECT_EQ(buttonStateWord(s, false), kButtonLeft);
+    EXPECT_EQ(buttonStateWord(s, true), kButtonRight);
+    s = RawPointerState{false, true, true, true, true, true};
+    EXPECT_EQ(buttonStateWord(s, false), kButtonMiddle | kButtonRight | kModShift | kModControl | kModAlt);
+    EXPECT_EQ(buttonStateWord(s, true), kButtonLeft | kButtonMiddle | kModShift | kModControl | kModAlt);
+}
+
+TEST(Platform, InstalledPlatformGivesTimeAndTheBuiltInOneComesBack)
+{
+    {
+        ScopedScriptedPlatform scripted;
+        scripted.platform.ticks = 42;
+        EXPECT_EQ(platformTickCount(), 42u);
+        platformSleepMs(4);
+        EXPECT_EQ(platformTickCount(), 46u);
+    }
+    const uint32_t a = platformTickCount();
+    platformSleepMs(2);
+    EXPECT_GE(static_cast<uint32_t>(platformTickCount() - a), 2u);
+}
