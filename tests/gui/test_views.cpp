@@ -391,3 +391,33 @@ TEST(Raster, CopiesClipToSourceAndDestination)
     dst.blend(src, CRect(0, 0, 4, 4), CPoint(10, 10), dst.bounds(), 255);
     EXPECT_EQ(dst.pixel(0, 0), 0u);
 }
+
+TEST(Container, UpdateRedrawsOnlyDirtyChildrenInModeOne)
+{
+    CFrame frame(CRect(0, 0, 100, 100), nullptr, nullptr);
+    auto* inner = new CViewContainer(CRect(10, 10, 90, 90), &frame);
+    auto* a = new ProbeView(CRect(0, 0, 20, 20), kRed);
+    auto* b = new ProbeView(CRect(40, 40, 60, 60), kBlue);
+    inner->addView(a);
+    inner->addView(b);
+    frame.addView(inner);
+    frame.draw(nullptr);
+    ASSERT_EQ(a->draws, 1);
+    ASSERT_EQ(b->draws, 1);
+    COffscreenContext* backBuffer = frame.getBackBuffer();
+
+    a->colour = kBlue;
+    a->setDirty(true);
+    EXPECT_TRUE(frame.isDirty());
+    frame.update(backBuffer);
+    EXPECT_EQ(a->draws, 2);
+    EXPECT_EQ(b->draws, 1);
+    EXPECT_FALSE(frame.isDirty());
+    EXPECT_EQ(backBuffer->raster().pixel(15, 15), argb(kBlue)); // drawn at its place in the frame
+
+    inner->setMode(0); // any change redraws the whole container
+    a->setDirty(true);
+    frame.update(backBuffer);
+    EXPECT_EQ(a->draws, 3);
+    EXPECT_EQ(b->draws, 2);
+}
