@@ -1,0 +1,602 @@
+// The editor of the built plug-in in a real X server, driven the way a Linux
+// host drives it: the test creates a top-level window, passes its id to
+// effEditOpen, calls effEditIdle from its "UI thread" and sends real pointer
+// and key events with the XTest extension.  Skipped when no display can be
+// opened (scripts/test.sh starts Xvfb when DISPLAY is unset).
+#include "host/loaded_plugin.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <png.h>
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+using vorla::host::HostCall;
+using vorla::host::PluginInstance;
+
+namespace {
+
+constexpr int32_t kWidth = 660;
+constexpr int32_t kHeight = 250;
+
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+/// Open file descriptors of this process (each display connection is one).
+int openDescriptors()
+{
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd"))
+    {
+        while (readdir(dir))
+            ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+std::vector<Window> childrenOf(Display* display, Window window)
+{
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> out;
+    if (XQueryTree(display, window, &root, &parent, &children, &count))
+    {
+        out.assign(children, children + count);
+        if (children)
+            XFree(children);
+    }
+    return out;
+}
+
+/// An RGB image (0x00RRGGBB per pixel).
+struct Image
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + x]; }
+};
+
+/// Pixels that differ between two images of the same size (all when the sizes differ).
+long differingPixels(const Image& a, const Image& b)
+{
+    if (a.width != b.width || a.height != b.height)
+        return static_cast<long>(std::max(a.pixels.size(), b.pixels.size())) + 1;
+    long n = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        n += a.pixels[i] != b.pixels[i];
+    return n;
+}
+
+/// vorla-snapshot's image of the editor for `arguments` (decoded from its PNG).
+Image snapshotImage(const std::string& arguments)
+{
+    const std::string path = ::testing::TempDir() + "vorla-editor-snapshot-" + std::to_string(getpid()) + ".png";
+    const std::string command = std::string("'") + VORLA_SNAPSHOT_PATH + "' '" + path + "' " + arguments;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream file(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    Image image;
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size()))
+        return image;
+    png.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr))
+        return image;
+    image.width = static_cast<int>(png.width);
+    image.height = static_cast<int>(png.height);
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        image.pixels.push_back(uint32_t{rgb[i]} << 16 | uint32_t{rgb[i + 1]} << 8 | rgb[i + 2]);
+    return image;
+}
+
+/// Writes `image` as a binary PPM (tools turn it into the documentation PNG).
+void writePpm(const Image& image, const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << image.width << " " << image.height << "\n255\n";
+    for (uint32_t p : image.pixels)
+    {
+        const char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
+        out.write(rgb, 3);
+    }
+}
+
+/// A second connection, for a thread that plays the user's hand.
+struct Hand
+{
+    Display* display = XOpenDisplay(nullptr);
+    ~Hand()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+    void moveTo(int x, int y)
+    {
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        XFlush(display);
+    }
+    void button(unsigned int number, bool down)
+    {
+        XTestFakeButtonEvent(display, number, down ? True : False, CurrentTime);
+        XFlush(display);
+    }
+    void key(KeySym sym, bool down)
+    {
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, sym), down ? True : False, CurrentTime);
+        XFlush(display);
+    }
+};
+
+class X11Editor : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        display = XOpenDisplay(nullptr);
+        if (!display)
+            GTEST_SKIP() << "no X display";
+        int event = 0, error = 0, major = 0, minor = 0;
+        if (!XTestQueryExtension(display, &event, &error, &major, &minor))
+            GTEST_SKIP() << "the X server has no XTest extension";
+        parent = makeParent();
+        plugin = vorla::test::createEffect([this](const HostCall& call) {
+            if (hook)
+                hook(call);
+            return PluginInstance::defaultAnswer(call);
+        });
+    }
+
+    void TearDown() override
+    {
+        if (plugin)
+        {
+            plugin->dispatch(effEditClose);
+            plugin.reset(); // effClose after effEditClose
+        }
+        if (display)
+        {
+            if (parent)
+                XDestroyWindow(display, parent);
+            XCloseDisplay(display);
+        }
+    }
+
+    /// A top-level window at the screen's origin, as a host's editor window.
+    Window makeParent()
+    {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True; // no window manager moves it
+        attributes.background_pixel = 0x404040;
+        Window w = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0, CopyFromParent,
+                                 InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(display, w);
+        XSync(display, False);
+        return w;
+    }
+
+    intptr_t openEditor(Window window)
+    {
+        return plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(window)));
+    }
+
+    /// The host's idle timer: effEditIdle every 5 ms for `ms` milliseconds.
+    void idleFor(int ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do
+        {
+            plugin->dispatch(effEditIdle);
+            XSync(display, False);
+            sleepMs(5);
+        } while (std::chrono::steady_clock::now() < end);
+    }
+
+    /// Idles until `done` holds (at most two seconds).
+    bool idleUntil(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 400; ++i)
+        {
+            if (done())
+                return true;
+            idleFor(5);
+        }
+        return done();
+    }
+
+    Window editorWindow()
+    {
+        const auto children = childrenOf(display, parent);
+        return children.size() == 1 ? children[0] : 0;
+    }
+
+    Image screenshot()
+    {
+        Image image;
+        Window child = editorWindow();
+        if (!child)
+            return image;
+        XImage* x = XGetImage(display, child, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+        if (!x)
+            return image;
+        image.width = kWidth;
+        image.height = kHeight;
+        image.pixels.reserve(static_cast<size_t>(kWidth) * kHeight);
+        for (int y = 0; y < kHeight; ++y)
+            for (int xx = 0; xx < kWidth; ++xx)
+            {
+                const unsigned long p = XGetPixel(x, xx, y);
+                const auto channel = [p](unsigned long mask) {
+                    int shift = 0;
+                    while (mask && !(mask & 1))
+                    {
+                        mask >>= 1;
+                        ++shift;
+                    }
+                    return static_cast<uint32_t>(((p >> shift) & mask) * 255 / (mask ? mask : 1));
+                };
+                image.pixels.push_back(channel(x->red_mask) << 16 | channel(x->green_mask) << 8 |
+                                       channel(x->blue_mask));
+            }
+        XDestroyImage(x);
+        return image;
+    }
+
+    /// Idles until the window shows `expected` (at most two seconds); the
+    /// number of pixels that still differ.
+    long settleOn(const Image& expected)
+    {
+        long diff = 0;
+        idleUntil([&] { return (diff = differingPixels(screenshot(), expected)) == 0; });
+        return diff;
+    }
+
+    /// The gesture calls (begin, automate, end) recorded so far.
+    std::vector<HostCall> editCalls() const
+    {
+        std::vector<HostCall> out;
+        for (const HostCall& c : plugin->calls())
+            if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate || c.opcode == audioMasterEndEdit)
+                out.push_back(c);
+        return out;
+    }
+    int countCalls(int32_t opcode) const
+    {
+        int n = 0;
+        for (const HostCall& c : plugin->calls())
+            n += c.opcode == opcode;
+        return n;
+    }
+
+    /// A quick click (press and release before the editor reads the press).
+    void click(int x, int y, unsigned int button = 1)
+    {
+        Hand hand;
+        hand.moveTo(x, y);
+        hand.button(button, true);
+        hand.button(button, false);
+        XSync(hand.display, False);
+    }
+
+    /// Checks that the calls so far are one gesture on `tag` with at least
+    /// one change, the last automated value being the effect's.
+    void expectGesture(int32_t tag)
+    {
+        const auto calls = editCalls();
+        ASSERT_GE(calls.size(), 3u) << "tag " << tag;
+        EXPECT_EQ(calls.front().opcode, audioMasterBeginEdit);
+        EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
+        for (size_t i = 0; i < calls.size(); ++i)
+        {
+            EXPECT_EQ(calls[i].index, tag);
+            if (i > 0 && i + 1 < calls.size())
+            {
+                EXPECT_EQ(calls[i].opcode, audioMasterAutomate);
+            }
+        }
+        EXPECT_EQ(calls[calls.size() - 2].opt, plugin->getParameter(tag));
+    }
+
+    Display* display = nullptr;
+    Window parent = 0;
+    std::unique_ptr<PluginInstance> plugin;
+    std::function<void(const HostCall&)> hook;
+};
+
+} // namespace
+
+TEST_F(X11Editor, OpensAChildOfTheEditorsSizeShowingWhatTheSnapshotToolDraws)
+{
+    ASSERT_EQ(openEditor(parent), 1);
+    const Window child = editorWindow();
+    ASSERT_NE(child, 0u);
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(display, child, &attributes));
+    EXPECT_EQ(attributes.width, kWidth);
+    EXPECT_EQ(attributes.height, kHeight);
+    EXPECT_EQ(attributes.x, 0);
+    EXPECT_EQ(attributes.y, 0);
+    EXPECT_EQ(attributes.map_state, IsViewable);
+
+    EXPECT_EQ(settleOn(snapshotImage("")), 0);
+    if (const char* path = std::getenv("VORLA_EDITOR_SCREENSHOT"))
+        writePpm(screenshot(), path);
+
+    // Host automation from another thread moves the Volume knob; the next
+    // idle shows it.
+    std::thread([&] { plugin->setParameter(12, 0.25f); }).join();
+    EXPECT_EQ(settleOn(snapshotImage("--set 12=0.25")), 0);
+    EXPECT_TRUE(editCalls().empty());
+}
+
+TEST_F(X11Editor, KnobDraggedWithThePointerIsOneGesture)
+{
+    plugin->setParameter(0, 0.2f);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    plugin->clearCalls();
+
+    // A host that idles the editor from inside its own idle callback.
+    int nestedIdles = 0;
+    hook = [&](const HostCall& call) {
+        if (call.opcode == audioMasterIdle)
+        {
+            ++nestedIdles;
+            plugin->dispatch(effEditIdle);
+        }
+    };
+
+    // The user's hand, on its own connection, while this thread idles the
+    // editor (and sits in the knob's drag loop during the gesture).
+    std::atomic<bool> done{false};
+    std::thread hand([&] {
+        Hand h;
+        const int x = 61, y = 192; // the Input knob's centre
+        h.moveTo(x, y);
+        sleepMs(30);
+        h.button(1, true);
+        sleepMs(60);
+        for (int step = 1; step <= 20; ++step)
+        {
+            h.moveTo(x, y - 4 * step);
+            sleepMs(15);
+        }
+        sleepMs(60);
+        h.button(1, false);
+        XSync(h.display, False);
+        done = true;
+    });
+    while (!done)
+        idleFor(5);
+    hand.join();
+    idleFor(30);
+    hook = nullptr;
+
+    expectGesture(0);
+    EXPECT_NEAR(plugin->getParameter(0), 0.6f, 1e-5f); // 80 px up, 200 px for the whole range
+    EXPECT_GT(countCalls(audioMasterIdle), 0);         // the drag loop let the host idle
+    EXPECT_GT(nestedIdles, 0);
+    const auto calls = editCalls();
+    for (size_t i = 2; i + 1 < calls.size(); ++i)
+        EXPECT_GT(calls[i].opt, calls[i - 1].opt);
+}
+
+TEST_F(X11Editor, EveryButtonAndTheSwitchRespondToAClick)
+{
+    plugin->setParameter(1, 0.f);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+
+    struct Target
+    {
+        int32_t tag;
+        int x, y;
+        float expected; // -1: the opposite of the value before
+    };
+    const Target targets[] = {
+        {2, 149, 175, -1},  // Clean/Crunch
+        {3, 149, 207, -1},  // Boost
+        {4, 316, 190, -1},  // Bright
+        {13, 573, 160, -1}, // Mono/Stereo (below the Quality button)
+        {14, 573, 143, -1}, // Quality, where it overlaps Mono/Stereo
+        {1, 100, 210, 1.f}, // the switch's lower half: position 1
+        {1, 100, 170, 0.f}, // its upper half: position 0
+    };
+    for (const Target& t : targets)
+    {
+        plugin->clearCalls();
+        const float before = plugin->getParameter(t.tag);
+        const float expected = t.expected >= 0.f ? t.expected : (before >= 0.5f ? 0.f : 1.f);
+        click(t.x, t.y);
+        EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; })) << "tag " << t.tag;
+        EXPECT_EQ(plugin->getParameter(t.tag), expected) << "tag " << t.tag;
+        expectGesture(t.tag);
+    }
+}
+
+TEST_F(X11Editor, WheelNotchesOverAKnob)
+{
+    plugin->setParameter(7, 0.5f);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    plugin->clearCalls();
+    click(407, 192, 4); // wheel away from the user over Low
+    EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }));
+    EXPECT_NEAR(plugin->getParameter(7), 0.6f, 1e-6f);
+    expectGesture(7);
+
+    plugin->clearCalls();
+    click(407, 192, 5); // and back
+    EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }));
+    EXPECT_NEAR(plugin->getParameter(7), 0.5f, 1e-6f);
+}
+
+TEST_F(X11Editor, ArrowKeysMoveTheClickedKnob)
+{
+    plugin->setParameter(8, 0.5f);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    click(456, 192); // Mid: focus to the knob and its window
+    idleFor(50);
+    plugin->clearCalls();
+    {
+        Hand hand;
+        hand.key(XK_Up, true);
+        hand.key(XK_Up, false);
+        XSync(hand.display, False);
+    }
+    EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }));
+    EXPECT_GT(plugin->getParameter(8), 0.5f);
+    expectGesture(8);
+}
+
+TEST_F(X11Editor, RepeatedOpenAndCloseLeavesNothingBehind)
+{
+    ASSERT_EQ(openEditor(parent), 1); // warm up whatever Xlib keeps per process
+    plugin->dispatch(effEditClose);
+    const int descriptors = openDescriptors();
+    for (int cycle = 0; cycle < 200; ++cycle)
+    {
+        ASSERT_EQ(openEditor(parent), 1);
+        if (cycle % 20 == 0)
+            idleFor(5);
+        ASSERT_EQ(childrenOf(display, parent).size(), 1u);
+        plugin->dispatch(effEditClose);
+        XSync(display, False);
+        ASSERT_TRUE(childrenOf(display, parent).empty()) << "cycle " << cycle;
+    }
+    EXPECT_EQ(openDescriptors(), descriptors); // every display connection was closed
+
+    // A second open while open replaces the window; close twice is harmless.
+    ASSERT_EQ(openEditor(parent), 1);
+    ASSERT_EQ(openEditor(parent), 1);
+    EXPECT_EQ(childrenOf(display, parent).size(), 1u);
+    plugin->dispatch(effEditClose);
+    plugin->dispatch(effEditClose);
+    XSync(display, False);
+    EXPECT_TRUE(childrenOf(display, parent).empty());
+}
+
+TEST_F(X11Editor, HostDestroysItsWindowBeforeClosingTheEditor)
+{
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(30);
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    parent = 0;
+    idleFor(30);
+    plugin->setParameter(12, 0.9f);
+    idleFor(30);
+    plugin->dispatch(effEditClose);
+
+    // The editor opens again in a new window.
+    parent = makeParent();
+    ASSERT_EQ(openEditor(parent), 1);
+    EXPECT_NE(editorWindow(), 0u);
+    EXPECT_EQ(settleOn(snapshotImage("--set 12=0.9")), 0);
+}
+
+TEST_F(X11Editor, ParentDestroyedWhileTheEditorIsBeingIdled)
+{
+    ASSERT_EQ(openEditor(parent), 1);
+    // Destroy the parent behind the editor's back with a repaint pending:
+    // the editor's requests on the dead window must not end the process.
+    plugin->setParameter(12, 0.1f);
+    XDestroyWindow(display, parent);
+    XFlush(display);
+    parent = 0;
+    for (int i = 0; i < 20; ++i)
+    {
+        plugin->setParameter(12, static_cast<float>(i) / 20.f);
+        plugin->dispatch(effEditIdle);
+    }
+    plugin->dispatch(effEditClose);
+}
+
+TEST_F(X11Editor, ForeignOrMissingParentOpensNothing)
+{
+    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, nullptr), 0);
+    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t{0x1fffff0})), 0);
+    plugin->dispatch(effEditIdle);
+    plugin->dispatch(effEditClose);
+    // Errors on the plug-in's connections do not disturb the host's own.
+    XWindowAttributes attributes{};
+    EXPECT_TRUE(XGetWindowAttributes(display, parent, &attributes));
+    ASSERT_EQ(openEditor(parent), 1);
+    EXPECT_NE(editorWindow(), 0u);
+}
+
+TEST_F(X11Editor, HostClosingTheEditorFromItsIdleDuringADrag)
+{
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    hook = [&](const HostCall& call) {
+        if (call.opcode == audioMasterIdle)
+            plugin->dispatch(effEditClose);
+    };
+    std::atomic<bool> done{false};
+    std::thread hand([&] {
+        Hand h;
+        h.moveTo(456, 192);
+        h.button(1, true);
+        sleepMs(80);
+        for (int step = 1; step <= 5; ++step)
+        {
+            h.moveTo(456, 192 - 3 * step);
+            sleepMs(20);
+        }
+        h.button(1, false);
+        XSync(h.display, False);
+        done = true;
+    });
+    while (!done)
+        idleFor(5);
+    hand.join();
+    idleFor(30);
+    hook = nullptr;
+    EXPECT_TRUE(childrenOf(display, parent).empty());
+    EXPECT_EQ(countCalls(audioMasterBeginEdit), countCalls(audioMasterEndEdit));
+}
+
+TEST_F(X11Editor, TwoInstancesSideBySide)
+{
+    auto second = vorla::test::createEffect();
+    const Window otherParent = makeParent();
+    ASSERT_EQ(openEditor(parent), 1);
+    ASSERT_EQ(second->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(otherParent))), 1);
+    idleFor(20);
+    second->dispatch(effEditIdle);
+    plugin->dispatch(effEditClose);
+    XSync(display, False);
+    EXPECT_TRUE(childrenOf(display, parent).empty());
+    EXPECT_EQ(childrenOf(display, otherParent).size(), 1u);
+    second->setParameter(12, 0.3f);
+    second->dispatch(effEditIdle);
+    second->dispatch(effEditClose);
+    second.reset();
+    XSync(display, False);
+    EXPECT_TRUE(childrenOf(display, otherParent).empty());
+    XDestroyWindow(display, otherParent);
+}
