@@ -71,8 +71,9 @@ bool decodePngRows(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& i
                    int32_t& height)
 {
     PngMemoryReader reader{bytes, 0, size};
-    // libpng checks that the caller was built against a compatible release;
-    // our build uses 1.6's headers (an older version string would be refused).
+    // libpng checks that the caller was built against a compatible release:
+    // pass the version of the headers we were built with (1.6); a 1.2-series
+    // string such as "1.2.34" would be refused by libpng 1.6.
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     if (!png)
         return false;
