@@ -34,7 +34,7 @@ TEST(EditorThreads, AutomationWhileTheEditorOpensAndCloses)
         }
     });
 
-    constexpr int kCycles = 1000;
+    constexpr int kCycles = 400;
     for (int cycle = 0; cycle < kCycles; ++cycle)
     {
         ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, fakeParent()), 1);

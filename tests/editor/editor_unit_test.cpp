@@ -286,3 +286,33 @@ TEST(EditorLifetime, EffectDestroyedWithTheEditorStillOpen)
     ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, fakeParent()), 1);
     host.effect.reset(); // the editor closes its window itself (ASan checks nothing leaks)
 }
+
+TEST_F(OpenEditor, BitmapsAreSharedAndOwnedByTheControls)
+{
+    open();
+    CBitmap* background = frame()->getBackground();
+    ASSERT_NE(background, nullptr);
+    EXPECT_EQ(background->getNbReference(), 2); // the editor's and the frame's
+
+    // One knob bitmap for all nine knobs, held only by them.
+    const int32_t knobs[] = {kInput, kDrive1, kDrive2, kContour, kLow, kMid, kHigh, kPowerAmp, kVolume};
+    CBitmap* knobBitmap = host.editor->getControl(kInput)->getBackground();
+    for (int32_t tag : knobs)
+        EXPECT_EQ(host.editor->getControl(tag)->getBackground(), knobBitmap);
+    EXPECT_EQ(knobBitmap->getNbReference(), 9);
+    EXPECT_EQ(knobBitmap->getHeight(), 3528);
+
+    // Every other control has its own copy, held only by itself.
+    const int32_t others[] = {kChannel, kCleanCrunch, kBoost, kBright, kMonoStereo, kQuality};
+    for (int32_t tag : others)
+        EXPECT_EQ(host.editor->getControl(tag)->getBackground()->getNbReference(), 1) << "tag " << tag;
+    EXPECT_NE(host.editor->getControl(kCleanCrunch)->getBackground(), host.editor->getControl(kBoost)->getBackground());
+    EXPECT_NE(host.editor->getControl(kMonoStereo)->getBackground(),
+              host.editor->getControl(kQuality)->getBackground());
+
+    // Closing leaves only the editor's reference to the background.
+    host.dispatch(effEditClose);
+    EXPECT_EQ(background->getNbReference(), 1);
+    open(); // and the same background serves the next window
+    EXPECT_EQ(frame()->getBackground(), background);
+}
