@@ -11,8 +11,8 @@
 // tone stack's coefficient update stay scalar calls per lane.
 //
 // The states stay where they live, in the two AmpChannel records: each
-// primitive loads both sides' fields into the lanes, runs the pair (a, b)
-// and stores them back.
+// primitive loads both sides' fields into the lanes, runs one sample and
+// stores them back.
 #pragma once
 
 #include "chain/amp_channel.h"
@@ -57,9 +57,8 @@ inline double lane1(Lanes v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, 
 
 // --- Triode stage ------------------------------------------------------------
 
-/// processTriodeStage on both sides, for a and then b.
-inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& a, Lanes& b,
-                               Lanes rate) noexcept
+/// processTriodeStage on both sides.
+inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& sample, Lanes rate) noexcept
 {
     const Lanes F = load(s0.F, s1.F);
     const Lanes halfInvF = load(s0.halfInvF, s1.halfInvF);
@@ -80,14 +79,14 @@ inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& a, Lanes
     const Lanes zero = _mm_setzero_pd();
     const Lanes cutoff = splat(-10.0);
 
-    Lanes Vg = load(s0.Vg, s1.Vg);
+    Lanes Vg;
     Lanes Vk = load(s0.Vk, s1.Vk);
     Lanes Vp = load(s0.Vp, s1.Vp);
-    Lanes Ig = load(s0.Ig, s1.Ig);
-    Lanes Ip = load(s0.Ip, s1.Ip);
+    Lanes Ig;
+    Lanes Ip;
     Lanes out = load(s0.out, s1.out);
 
-    auto step = [&](Lanes& sample) {
+    {
         const Lanes x = sample;
         const Lanes vkOld = Vk;
         const Lanes drive = x - vkOld;
@@ -117,9 +116,7 @@ inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& a, Lanes
 
         const Lanes vk = (Ip + Ig + Ck * vkOld * rate) * cathodeCoef;
         Vk = _mm_andnot_pd(_mm_cmple_pd(vk, zero), vk);
-    };
-    step(a);
-    step(b);
+    }
 
     store(s0.Vg, s1.Vg, Vg);
     store(s0.Vk, s1.Vk, Vk);
@@ -131,8 +128,8 @@ inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& a, Lanes
 
 // --- Biquad --------------------------------------------------------------------
 
-/// processBiquad on both sides, for a and then b.
-inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& a, Lanes& b) noexcept
+/// processBiquad on both sides.
+inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& sample) noexcept
 {
     const Lanes norm = load(q0.norm, q1.norm);
     const Lanes a1 = load(q0.a1, q1.a1);
@@ -140,34 +137,25 @@ inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& a, Lanes& b) noexcept
     const Lanes b0 = load(q0.b0, q1.b0);
     const Lanes b1 = load(q0.b1, q1.b1);
     const Lanes b2 = load(q0.b2, q1.b2);
-    Lanes x1 = load(q0.x1, q1.x1);
-    Lanes x2 = load(q0.x2, q1.x2);
-    Lanes y1 = load(q0.y1, q1.y1);
-    Lanes y2 = load(q0.y2, q1.y2);
+    const Lanes x1 = load(q0.x1, q1.x1);
+    const Lanes x2 = load(q0.x2, q1.x2);
+    const Lanes y1 = load(q0.y1, q1.y1);
+    const Lanes y2 = load(q0.y2, q1.y2);
 
-    auto step = [&](Lanes& sample) {
-        const Lanes x = sample;
-        const Lanes y = (b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2) * norm;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        sample = y;
-    };
-    step(a);
-    step(b);
-
-    store(q0.x1, q1.x1, x1);
-    store(q0.x2, q1.x2, x2);
-    store(q0.y1, q1.y1, y1);
-    store(q0.y2, q1.y2, y2);
+    const Lanes x = sample;
+    const Lanes y = (b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2) * norm;
+    store(q0.x2, q1.x2, x1);
+    store(q0.x1, q1.x1, x);
+    store(q0.y2, q1.y2, y1);
+    store(q0.y1, q1.y1, y);
+    sample = y;
 }
 
 // --- Tone stack ------------------------------------------------------------------
 
-/// processToneStack on both sides, for a and then b.
-inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s, Lanes& a,
-                             Lanes& b) noexcept
+/// processToneStack on both sides.
+inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s,
+                             Lanes& sample) noexcept
 {
     for (ToneStack* ts : {&t0, &t1})
         if (s.low != ts->low || s.mid != ts->mid || s.high != ts->high || s.contour != ts->contour)
@@ -180,24 +168,16 @@ inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& 
     const Lanes A1 = load(t0.A1n, t1.A1n);
     const Lanes A2 = load(t0.A2n, t1.A2n);
     const Lanes A3 = load(t0.A3n, t1.A3n);
-    Lanes s0 = load(t0.s0, t1.s0);
-    Lanes s1 = load(t0.s1, t1.s1);
-    Lanes s2 = load(t0.s2, t1.s2);
+    const Lanes s0 = load(t0.s0, t1.s0);
+    const Lanes s1 = load(t0.s1, t1.s1);
+    const Lanes s2 = load(t0.s2, t1.s2);
 
-    auto step = [&](Lanes& sample) {
-        const Lanes x = sample;
-        const Lanes y = B0 * x + s0;
-        s0 = B1 * x + s1 - A1 * y;
-        s1 = B2 * x + s2 - A2 * y;
-        s2 = B3 * x - A3 * y;
-        sample = y;
-    };
-    step(a);
-    step(b);
-
-    store(t0.s0, t1.s0, s0);
-    store(t0.s1, t1.s1, s1);
-    store(t0.s2, t1.s2, s2);
+    const Lanes x = sample;
+    const Lanes y = B0 * x + s0;
+    store(t0.s0, t1.s0, B1 * x + s1 - A1 * y);
+    store(t0.s1, t1.s1, B2 * x + s2 - A2 * y);
+    store(t0.s2, t1.s2, B3 * x - A3 * y);
+    sample = y;
 }
 
 // --- Power stage curve -------------------------------------------------------------

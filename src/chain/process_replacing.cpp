@@ -20,206 +20,211 @@
 
 namespace vorla {
 
+namespace {
+
+// The model of one oversampled sample is written once, as four segments,
+// for a policy `Side` that is either one amplifier side on doubles or both
+// sides in lock-step on SSE2 lanes.  Each segment holds one triode stage,
+// the long-latency part; the block loop below runs the segments software-
+// pipelined (segment k on sample u - k), which is exact because every
+// element keeps its own state and still sees its samples in order.
+
+/// One side: the scalar primitives on doubles.
+struct OneSide
+{
+    AmpChannel& ch;
+    using Sample = double;
+
+    static double scale(double x, double gain) noexcept { return x * gain; }
+    void stage(TriodeStage AmpChannel::*member, double& x, const double& rate) noexcept
+    {
+        processTriodeStage(ch.*member, x, rate);
+    }
+    void filter(Biquad AmpChannel::*member, double& x) noexcept { processBiquad(ch.*member, x); }
+    void tone(const BlockSnapshot& s, double& x) noexcept
+    {
+        processToneStack(ch.toneStack, s.low, s.mid, s.high, s.contour, x);
+    }
+    static double shape(double x) noexcept { return stageShaper(x); }
+    static double tube(double x) noexcept
+    {
+        lookupTubeTable(x);
+        return x;
+    }
+};
+
+/// Both sides in lock-step: lane 0 is `first`, lane 1 `second`.
+struct BothSides
+{
+    AmpChannel& first;
+    AmpChannel& second;
+    using Sample = lockstep::Lanes;
+
+    static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
+    void stage(TriodeStage AmpChannel::*member, Sample& x, const double& rate) noexcept
+    {
+        lockstep::processTriodeStage(first.*member, second.*member, x, lockstep::splat(rate));
+    }
+    void filter(Biquad AmpChannel::*member, Sample& x) noexcept
+    {
+        lockstep::processBiquad(first.*member, second.*member, x);
+    }
+    void tone(const BlockSnapshot& s, Sample& x) noexcept
+    {
+        lockstep::processToneStack(first.toneStack, second.toneStack, s, x);
+    }
+    static Sample shape(Sample x) noexcept { return lockstep::stageShaper(x); }
+    static Sample tube(Sample x) noexcept { return lockstep::lookupTubeTable(x); }
+};
+
+/// Input gain and the input stage shared by the voicings.
+template <class Side>
+inline void runInputSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
+                            const double& rate) noexcept
+{
+    x = Side::scale(x, s.inputGain);
+    side.stage(&AmpChannel::inputStage, x, rate);
+}
+
+/// The voicing up to and including its first stage.
+template <class Side>
+inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
+                                 const PairFlags& flags, const double& rate) noexcept
+{
+    if (flags.channelOverdrive != 0)
+    {
+        // Overdrive: bass cut, drive, low-pass into the first stage.
+        side.filter(&AmpChannel::overdriveShelf, x);
+        x = Side::scale(x, s.overdriveDriveGain);
+        side.filter(&AmpChannel::overdriveLowpass1, x);
+        side.stage(&AmpChannel::overdriveStage1, x, rate);
+    }
+    else if (flags.crunchOn != 0)
+    {
+        // Crunch: half level into the first stage; bright keeps the highs.
+        if (flags.brightOn != 0)
+            side.filter(&AmpChannel::crunchBrightShelf, x);
+        else
+            x = Side::scale(x, 0.5);
+        x = Side::scale(x, s.crunchDriveGain);
+        side.stage(&AmpChannel::crunchStage1, x, rate);
+    }
+    else
+    {
+        // Clean: a fixed pad into the first stage.
+        x = Side::scale(x, 0.22);
+        if (flags.brightOn == 0)
+        {
+            x = Side::scale(x, 0.0766);
+        }
+        else
+        {
+            side.filter(&AmpChannel::cleanBrightShelf, x);
+            x = Side::scale(x, 0.1);
+        }
+        side.stage(&AmpChannel::cleanStage1, x, rate);
+    }
+}
+
+/// The rest of the voicing: its second stage and what follows it.
+template <class Side>
+inline void runSecondStageSegment(Side& side, typename Side::Sample& x, const PairFlags& flags,
+                                  const double& rate) noexcept
+{
+    if (flags.channelOverdrive != 0)
+    {
+        if (flags.boostOn != 0)
+            x = Side::scale(x, 2.0);
+        x = Side::scale(x, 1.8);
+        side.filter(&AmpChannel::overdriveLowpass2, x);
+        side.stage(&AmpChannel::overdriveStage2, x, rate);
+        x = Side::shape(x);
+        if (flags.brightOn != 0)
+            side.filter(&AmpChannel::brightPeak, x);
+    }
+    else if (flags.crunchOn != 0)
+    {
+        side.filter(&AmpChannel::crunchShelf, x);
+        side.filter(&AmpChannel::crunchLowpass, x);
+        side.stage(&AmpChannel::crunchStage2, x, rate);
+        x = Side::shape(x);
+    }
+    else
+    {
+        side.filter(&AmpChannel::cleanShelf, x);
+        side.filter(&AmpChannel::cleanLowpass, x);
+        side.stage(&AmpChannel::cleanStage2, x, rate);
+        // Make-up gain: less with the bright shelf, which kept the highs.
+        x = Side::scale(x, flags.brightOn == 0 ? 6.0 : 5.3);
+    }
+}
+
+/// Tone stack, power-stage level, power tubes, DC blocker.
+template <class Side>
+inline void runPowerSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s) noexcept
+{
+    side.tone(s, x);
+    x = Side::scale(Side::scale(x, s.contourLevel), s.powerDrive);
+    x = Side::tube(x);
+    side.filter(&AmpChannel::dcBlocker, x);
+}
+
+/// A pair through the chain: every element on a, then on b.
+template <class Side>
+inline void runPair(Side& side, typename Side::Sample& a, typename Side::Sample& b,
+                    const BlockSnapshot& s, const PairFlags& flags, const double& rate) noexcept
+{
+    runInputSegment(side, a, s, rate);
+    runInputSegment(side, b, s, rate);
+    runFirstStageSegment(side, a, s, flags, rate);
+    runFirstStageSegment(side, b, s, flags, rate);
+    runSecondStageSegment(side, a, flags, rate);
+    runSecondStageSegment(side, b, flags, rate);
+    runPowerSegment(side, a, s);
+    runPowerSegment(side, b, s);
+}
+
+/// A run of consecutive oversampled samples through the chain; flags[u / 2]
+/// belong to sample u.  The four segments work on four different samples at
+/// once, so the processor overlaps their dependency chains.
+template <class Side>
+inline void runSamples(Side& side, typename Side::Sample* x, int count, const PairFlags* flags,
+                       const BlockSnapshot& s, const double& rate) noexcept
+{
+    for (int u = 0; u < count + 3; ++u)
+    {
+        if (u < count)
+            runInputSegment(side, x[u], s, rate);
+        if (u >= 1 && u - 1 < count)
+            runFirstStageSegment(side, x[u - 1], s, flags[(u - 1) / 2], rate);
+        if (u >= 2 && u - 2 < count)
+            runSecondStageSegment(side, x[u - 2], flags[(u - 2) / 2], rate);
+        if (u >= 3)
+            runPowerSegment(side, x[u - 3], s);
+    }
+}
+
+} // namespace
+
 void processPair(AmpChannel& ch, double& a, double& b, const BlockSnapshot& s,
                  const PairFlags& flags, const double& rate) noexcept
 {
-    // Input gain and the shared input stage.
-    a *= s.inputGain;
-    b *= s.inputGain;
-    processTriodeStage(ch.inputStage, a, rate);
-    processTriodeStage(ch.inputStage, b, rate);
-
-    if (flags.channelOverdrive != 0)
-    {
-        // Overdrive: bass cut, drive, two stages with a low-pass before each.
-        processBiquad(ch.overdriveShelf, a);
-        processBiquad(ch.overdriveShelf, b);
-        a *= s.overdriveDriveGain;
-        b *= s.overdriveDriveGain;
-        processBiquad(ch.overdriveLowpass1, a);
-        processTriodeStage(ch.overdriveStage1, a, rate);
-        processBiquad(ch.overdriveLowpass1, b);
-        processTriodeStage(ch.overdriveStage1, b, rate);
-        if (flags.boostOn != 0)
-        {
-            a *= 2.0;
-            b *= 2.0;
-        }
-        a *= 1.8;
-        b *= 1.8;
-        processBiquad(ch.overdriveLowpass2, a);
-        processTriodeStage(ch.overdriveStage2, a, rate);
-        processBiquad(ch.overdriveLowpass2, b);
-        processTriodeStage(ch.overdriveStage2, b, rate);
-        a = stageShaper(a);
-        b = stageShaper(b);
-        if (flags.brightOn != 0)
-        {
-            processBiquad(ch.brightPeak, a);
-            processBiquad(ch.brightPeak, b);
-        }
-    }
-    else if (flags.crunchOn != 0)
-    {
-        // Crunch: half level into the first stage, bright keeps the highs.
-        if (flags.brightOn != 0)
-        {
-            processBiquad(ch.crunchBrightShelf, a);
-            processBiquad(ch.crunchBrightShelf, b);
-        }
-        else
-        {
-            a *= 0.5;
-            b *= 0.5;
-        }
-        a *= s.crunchDriveGain;
-        b *= s.crunchDriveGain;
-        processTriodeStage(ch.crunchStage1, a, rate);
-        processTriodeStage(ch.crunchStage1, b, rate);
-        processBiquad(ch.crunchShelf, a);
-        processBiquad(ch.crunchShelf, b);
-        processBiquad(ch.crunchLowpass, a);
-        processTriodeStage(ch.crunchStage2, a, rate);
-        processBiquad(ch.crunchLowpass, b);
-        processTriodeStage(ch.crunchStage2, b, rate);
-        a = stageShaper(a);
-        b = stageShaper(b);
-    }
-    else
-    {
-        // Clean: a fixed pad into the first stage, make-up gain at the end.
-        a *= 0.22;
-        b *= 0.22;
-        double makeup = 6.0;
-        if (flags.brightOn == 0)
-        {
-            a *= 0.0766;
-            b *= 0.0766;
-        }
-        else
-        {
-            processBiquad(ch.cleanBrightShelf, a);
-            a = a * 0.1;
-            processBiquad(ch.cleanBrightShelf, b);
-            b = b * 0.1;
-            makeup = 5.3;
-        }
-        processTriodeStage(ch.cleanStage1, a, rate);
-        processTriodeStage(ch.cleanStage1, b, rate);
-        processBiquad(ch.cleanShelf, a);
-        processBiquad(ch.cleanShelf, b);
-        processBiquad(ch.cleanLowpass, a);
-        processTriodeStage(ch.cleanStage2, a, rate);
-        processBiquad(ch.cleanLowpass, b);
-        processTriodeStage(ch.cleanStage2, b, rate);
-        a *= makeup;
-        b *= makeup;
-    }
-
-    // Tone stack, power-stage level, power tubes, DC blocker.
-    processToneStack(ch.toneStack, s.low, s.mid, s.high, s.contour, a);
-    processToneStack(ch.toneStack, s.low, s.mid, s.high, s.contour, b);
-    a = (a * s.contourLevel) * s.powerDrive;
-    b = (b * s.contourLevel) * s.powerDrive;
-    lookupTubeTable(a);
-    lookupTubeTable(b);
-    processBiquad(ch.dcBlocker, a);
-    processBiquad(ch.dcBlocker, b);
+    OneSide side{ch};
+    runPair(side, a, b, s, flags, rate);
 }
+
+namespace lockstep {
+
+void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b,
+                 const BlockSnapshot& s, const PairFlags& flags, const double& rate) noexcept
+{
+    BothSides sides{first, second};
+    runPair(sides, a, b, s, flags, rate);
+}
+
+} // namespace lockstep
 
 } // namespace vorla
-
-namespace vorla::lockstep {
-
-// The same chain as vorla::processPair above, step for step, on two lanes.
-void processPair(AmpChannel& c0, AmpChannel& c1, Lanes& a, Lanes& b, const BlockSnapshot& s,
-                 const PairFlags& flags, const double& processRate) noexcept
-{
-    const Lanes rate = splat(processRate);
-    const Lanes inputGain = splat(s.inputGain);
-    a = a * inputGain;
-    b = b * inputGain;
-    processTriodeStage(c0.inputStage, c1.inputStage, a, b, rate);
-
-    if (flags.channelOverdrive != 0)
-    {
-        processBiquad(c0.overdriveShelf, c1.overdriveShelf, a, b);
-        const Lanes drive = splat(s.overdriveDriveGain);
-        a = a * drive;
-        b = b * drive;
-        processBiquad(c0.overdriveLowpass1, c1.overdriveLowpass1, a, b);
-        processTriodeStage(c0.overdriveStage1, c1.overdriveStage1, a, b, rate);
-        if (flags.boostOn != 0)
-        {
-            a = a * splat(2.0);
-            b = b * splat(2.0);
-        }
-        a = a * splat(1.8);
-        b = b * splat(1.8);
-        processBiquad(c0.overdriveLowpass2, c1.overdriveLowpass2, a, b);
-        processTriodeStage(c0.overdriveStage2, c1.overdriveStage2, a, b, rate);
-        a = stageShaper(a);
-        b = stageShaper(b);
-        if (flags.brightOn != 0)
-            processBiquad(c0.brightPeak, c1.brightPeak, a, b);
-    }
-    else if (flags.crunchOn != 0)
-    {
-        if (flags.brightOn != 0)
-        {
-            processBiquad(c0.crunchBrightShelf, c1.crunchBrightShelf, a, b);
-        }
-        else
-        {
-            a = a * splat(0.5);
-            b = b * splat(0.5);
-        }
-        const Lanes drive = splat(s.crunchDriveGain);
-        a = a * drive;
-        b = b * drive;
-        processTriodeStage(c0.crunchStage1, c1.crunchStage1, a, b, rate);
-        processBiquad(c0.crunchShelf, c1.crunchShelf, a, b);
-        processBiquad(c0.crunchLowpass, c1.crunchLowpass, a, b);
-        processTriodeStage(c0.crunchStage2, c1.crunchStage2, a, b, rate);
-        a = stageShaper(a);
-        b = stageShaper(b);
-    }
-    else
-    {
-        a = a * splat(0.22);
-        b = b * splat(0.22);
-        Lanes makeup = splat(6.0);
-        if (flags.brightOn == 0)
-        {
-            a = a * splat(0.0766);
-            b = b * splat(0.0766);
-        }
-        else
-        {
-            processBiquad(c0.cleanBrightShelf, c1.cleanBrightShelf, a, b);
-            a = a * splat(0.1);
-            b = b * splat(0.1);
-            makeup = splat(5.3);
-        }
-        processTriodeStage(c0.cleanStage1, c1.cleanStage1, a, b, rate);
-        processBiquad(c0.cleanShelf, c1.cleanShelf, a, b);
-        processBiquad(c0.cleanLowpass, c1.cleanLowpass, a, b);
-        processTriodeStage(c0.cleanStage2, c1.cleanStage2, a, b, rate);
-        a = a * makeup;
-        b = b * makeup;
-    }
-
-    processToneStack(c0.toneStack, c1.toneStack, s, a, b);
-    const Lanes contourLevel = splat(s.contourLevel);
-    const Lanes powerDrive = splat(s.powerDrive);
-    a = (a * contourLevel) * powerDrive;
-    b = (b * contourLevel) * powerDrive;
-    a = lookupTubeTable(a);
-    b = lookupTubeTable(b);
-    processBiquad(c0.dcBlocker, c1.dcBlocker, a, b);
-}
-
-} // namespace vorla::lockstep
 
 namespace {
 
@@ -237,6 +242,11 @@ constexpr double kOutputGain = 3.0;
 /// overflow the single-precision resamplers and leave inf/NaN in their
 /// states for good; they enter as silence, like NaN and infinity.
 constexpr float kInputLimit = 1.0e30f;
+
+/// Host samples handled per pass of the three phases below.
+constexpr int kChunkFrames = 32;
+constexpr int kMaxFactor = 8;
+constexpr int kMaxSamples = kChunkFrames * kMaxFactor;
 
 constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
@@ -256,147 +266,77 @@ inline PairFlags readPairFlags(const Vorla& effect) noexcept
     return flags;
 }
 
-/// One host sample of one side through the oversampler and the model; the
-/// decimated result y before the output level.
-inline float processSide(Vorla& effect, AmpChannel& ch, float input, double antiDenormal,
-                         const BlockSnapshot& snapshot, const double& rate) noexcept
+/// Raises one host sample to the processing rate: `factor` oversampled
+/// samples, in time order, into out[0 .. factor).  The order of the pairs at
+/// 8x is (p0: u0: w0 w1), (p0: u1: w0 w1), (p1: u0: w0 w1), (p1: u1: w0 w1).
+inline void upsample(AmpChannel& ch, float x, int factor, double* out, int stride) noexcept
 {
-    const float x = static_cast<float>(static_cast<double>(input) + antiDenormal);
-    float p0 = 0.0f;
-    float p1 = 0.0f;
-    vorla::processHalfband(ch.upsampler1, x, p0, p1);
-
-    float r0 = 0.0f;
-    float r1 = 0.0f;
-    if (effect.oversampling.load(kRelaxed) < 4)
+    float p[2];
+    vorla::processHalfband(ch.upsampler1, x, p[0], p[1]);
+    if (factor < 4)
     {
-        double a = p0;
-        double b = p1;
-        vorla::processPair(ch, a, b, snapshot, readPairFlags(effect), rate);
-        r0 = static_cast<float>(a);
-        r1 = static_cast<float>(b);
+        out[0] = p[0];
+        out[stride] = p[1];
+        return;
     }
-    else
+    int k = 0;
+    for (float q : p)
     {
-        const float q[2] = {p0, p1};
-        float slot[2] = {0.0f, 0.0f};
-        for (int j = 0; j < 2; ++j)
+        float u[2];
+        vorla::processHalfband(ch.upsampler2, q, u[0], u[1]);
+        if (factor <= 4)
         {
-            float u0 = 0.0f;
-            float u1 = 0.0f;
-            vorla::processHalfband(ch.upsampler2, q[j], u0, u1);
-            if (effect.oversampling.load(kRelaxed) <= 4)
-            {
-                double a = u0;
-                double b = u1;
-                vorla::processPair(ch, a, b, snapshot, readPairFlags(effect), rate);
-                slot[j] = vorla::decimateHalfband(ch.downsampler2, static_cast<float>(a),
-                                                  static_cast<float>(b));
-            }
-            else
-            {
-                const float u[2] = {u0, u1};
-                float sub[2] = {0.0f, 0.0f};
-                for (int k = 0; k < 2; ++k)
-                {
-                    float w0 = 0.0f;
-                    float w1 = 0.0f;
-                    vorla::processHalfband(ch.upsampler3, u[k], w0, w1);
-                    double a = w0;
-                    double b = w1;
-                    vorla::processPair(ch, a, b, snapshot, readPairFlags(effect), rate);
-                    sub[k] = vorla::decimateHalfband(ch.downsampler3, static_cast<float>(a),
-                                                     static_cast<float>(b));
-                }
-                slot[j] = vorla::decimateHalfband(ch.downsampler2, sub[0], sub[1]);
-            }
+            out[k++ * stride] = u[0];
+            out[k++ * stride] = u[1];
+            continue;
         }
-        r0 = slot[0];
-        r1 = slot[1];
+        for (float v : u)
+        {
+            float w0 = 0.0f;
+            float w1 = 0.0f;
+            vorla::processHalfband(ch.upsampler3, v, w0, w1);
+            out[k++ * stride] = w0;
+            out[k++ * stride] = w1;
+        }
     }
-    return vorla::decimateHalfband(ch.downsampler1, r0, r1);
 }
 
-/// Both sides of one host sample in lock-step: the same steps as
-/// processSide, each on the first side and then the second (the resamplers)
-/// or on both lanes at once (the model).
-inline void processSides(Vorla& effect, AmpChannel& c0, AmpChannel& c1, float input0, float input1,
-                         double antiDenormal, const BlockSnapshot& snapshot, const double& rate,
-                         float& y0, float& y1) noexcept
+/// Brings `factor` model outputs (time order) back to one host sample; each
+/// model output is rounded to float on its way into the down-samplers.
+inline float downsample(AmpChannel& ch, int factor, const double* in, int stride) noexcept
 {
-    namespace ls = vorla::lockstep;
+    auto at = [&](int k) { return static_cast<float>(in[k * stride]); };
     using vorla::decimateHalfband;
-    using vorla::processHalfband;
-
-    const float x0 = static_cast<float>(static_cast<double>(input0) + antiDenormal);
-    const float x1 = static_cast<float>(static_cast<double>(input1) + antiDenormal);
-    float p0[2];
-    float p1[2];
-    processHalfband(c0.upsampler1, x0, p0[0], p1[0]);
-    processHalfband(c1.upsampler1, x1, p0[1], p1[1]);
-
-    float r0[2];
-    float r1[2];
-    if (effect.oversampling.load(kRelaxed) < 4)
+    if (factor < 4)
+        return decimateHalfband(ch.downsampler1, at(0), at(1));
+    float slot[2];
+    for (int j = 0; j < 2; ++j)
     {
-        ls::Lanes a = _mm_set_pd(p0[1], p0[0]);
-        ls::Lanes b = _mm_set_pd(p1[1], p1[0]);
-        ls::processPair(c0, c1, a, b, snapshot, readPairFlags(effect), rate);
-        r0[0] = static_cast<float>(ls::lane0(a));
-        r0[1] = static_cast<float>(ls::lane1(a));
-        r1[0] = static_cast<float>(ls::lane0(b));
-        r1[1] = static_cast<float>(ls::lane1(b));
-    }
-    else
-    {
-        float slot[2][2]; // [j][side]
-        for (int j = 0; j < 2; ++j)
+        const int base = j * (factor / 2);
+        if (factor <= 4)
         {
-            const float q0 = j == 0 ? p0[0] : p1[0];
-            const float q1 = j == 0 ? p0[1] : p1[1];
-            float u0[2];
-            float u1[2];
-            processHalfband(c0.upsampler2, q0, u0[0], u1[0]);
-            processHalfband(c1.upsampler2, q1, u0[1], u1[1]);
-            if (effect.oversampling.load(kRelaxed) <= 4)
-            {
-                ls::Lanes a = _mm_set_pd(u0[1], u0[0]);
-                ls::Lanes b = _mm_set_pd(u1[1], u1[0]);
-                ls::processPair(c0, c1, a, b, snapshot, readPairFlags(effect), rate);
-                slot[j][0] = decimateHalfband(c0.downsampler2, static_cast<float>(ls::lane0(a)),
-                                              static_cast<float>(ls::lane0(b)));
-                slot[j][1] = decimateHalfband(c1.downsampler2, static_cast<float>(ls::lane1(a)),
-                                              static_cast<float>(ls::lane1(b)));
-            }
-            else
-            {
-                float sub[2][2]; // [k][side]
-                for (int k = 0; k < 2; ++k)
-                {
-                    float w0[2];
-                    float w1[2];
-                    processHalfband(c0.upsampler3, k == 0 ? u0[0] : u1[0], w0[0], w1[0]);
-                    processHalfband(c1.upsampler3, k == 0 ? u0[1] : u1[1], w0[1], w1[1]);
-                    ls::Lanes a = _mm_set_pd(w0[1], w0[0]);
-                    ls::Lanes b = _mm_set_pd(w1[1], w1[0]);
-                    ls::processPair(c0, c1, a, b, snapshot, readPairFlags(effect), rate);
-                    sub[k][0] = decimateHalfband(c0.downsampler3, static_cast<float>(ls::lane0(a)),
-                                                 static_cast<float>(ls::lane0(b)));
-                    sub[k][1] = decimateHalfband(c1.downsampler3, static_cast<float>(ls::lane1(a)),
-                                                 static_cast<float>(ls::lane1(b)));
-                }
-                slot[j][0] = decimateHalfband(c0.downsampler2, sub[0][0], sub[1][0]);
-                slot[j][1] = decimateHalfband(c1.downsampler2, sub[0][1], sub[1][1]);
-            }
+            slot[j] = decimateHalfband(ch.downsampler2, at(base), at(base + 1));
         }
-        r0[0] = slot[0][0];
-        r0[1] = slot[0][1];
-        r1[0] = slot[1][0];
-        r1[1] = slot[1][1];
+        else
+        {
+            const float e0 = decimateHalfband(ch.downsampler3, at(base), at(base + 1));
+            const float e1 = decimateHalfband(ch.downsampler3, at(base + 2), at(base + 3));
+            slot[j] = decimateHalfband(ch.downsampler2, e0, e1);
+        }
     }
-    y0 = decimateHalfband(c0.downsampler1, r0[0], r1[0]);
-    y1 = decimateHalfband(c1.downsampler1, r0[1], r1[1]);
+    return decimateHalfband(ch.downsampler1, slot[0], slot[1]);
 }
+
+/// The oversampled samples of one chunk.  Mono uses `mono`; stereo keeps
+/// both sides of a sample next to each other in `lanes`, ready to load as
+/// one SSE2 register.
+struct ChunkBuffers
+{
+    alignas(16) double lanes[kMaxSamples][2];
+    double mono[kMaxSamples];
+    PairFlags flags[kMaxSamples / 2];
+    int factor[kChunkFrames];
+};
 
 } // namespace
 
@@ -429,37 +369,92 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     const float* in2 = inputs[1];
     float* out1 = outputs[0];
     float* out2 = outputs[1];
+    AmpChannel& first = ampChannels[0];
+    AmpChannel& second = ampChannels[1];
 
-    for (int32_t i = 0; i < sampleFrames; ++i, --n)
+    // Each chunk of host samples passes three phases: up-sampling (with the
+    // anti-denormal sine and the flags of every pair read), the model over
+    // all oversampled samples of the chunk, and down-sampling with the
+    // output level.  Every filter and stage still sees its own samples in
+    // the same order as sample-by-sample processing, so the result is the
+    // same to the bit; the model simply keeps more work in flight.
+    ChunkBuffers buffers;
+    int32_t i = 0;
+    while (i < sampleFrames)
     {
-        // The phase restarts with every block and runs backwards within it.
-        const double antiDenormal =
-            kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
-
-        // Stereo runs both sides as two lanes of one instruction stream, so
-        // the switch is read before the first side runs.
+        // A chunk ends early where the mono/stereo switch changes, so the
+        // switch is honoured per host sample.
         const int32_t stereo = stereoOn.load(kRelaxed);
-        if (stereo == 1)
+        int frames = 0;
+        int count = 0;
+        for (; frames < kChunkFrames && i + frames < sampleFrames; ++frames, --n)
         {
-            float y1 = 0.0f;
-            float y2 = 0.0f;
-            processSides(*this, ampChannels[0], ampChannels[1], acceptInput(in1[i]),
-                         acceptInput(in2[i]), antiDenormal, snapshot, rate, y1, y2);
-            const double v1 = static_cast<double>(y1) * kOutputGain;
-            out1[i] = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
-            const double v2 = static_cast<double>(y2) * kOutputGain;
-            out2[i] = static_cast<float>(v2 * static_cast<double>(parameterValue(kVolume)));
-            continue;
+            if (frames > 0 && stereoOn.load(kRelaxed) != stereo)
+                break;
+            // The phase restarts with every block and runs backwards in it.
+            const double antiDenormal =
+                kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
+            const int factor = oversampling.load(kRelaxed);
+            buffers.factor[frames] = factor;
+            const int32_t at = i + frames;
+            const float x1 = static_cast<float>(static_cast<double>(acceptInput(in1[at])) + antiDenormal);
+            if (stereo == 1)
+            {
+                const float x2 =
+                    static_cast<float>(static_cast<double>(acceptInput(in2[at])) + antiDenormal);
+                upsample(first, x1, factor, &buffers.lanes[count][0], 2);
+                upsample(second, x2, factor, &buffers.lanes[count][1], 2);
+            }
+            else
+            {
+                upsample(first, x1, factor, &buffers.mono[count], 1);
+            }
+            for (int pair = 0; pair < factor / 2; ++pair)
+                buffers.flags[count / 2 + pair] = readPairFlags(*this);
+            count += factor;
         }
 
-        const float y1 = processSide(*this, ampChannels[0], acceptInput(in1[i]), antiDenormal,
-                                     snapshot, rate);
-        const double v1 = static_cast<double>(y1) * kOutputGain;
-        const float left = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
-        out1[i] = left;
-        // Mono: the second side rests with its state as it was.  (A flag
-        // other than 0 or 1 cannot be stored; output 2 is then left alone.)
-        if (stereo == 0)
-            out2[i] = left;
+        if (stereo == 1)
+        {
+            vorla::BothSides sides{first, second};
+            auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
+            vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
+        }
+        else
+        {
+            vorla::OneSide side{first};
+            vorla::runSamples(side, buffers.mono, count, buffers.flags, snapshot, rate);
+        }
+
+        int k = 0;
+        for (int h = 0; h < frames; ++h)
+        {
+            const int32_t at = i + h;
+            const int factor = buffers.factor[h];
+            if (stereo == 1)
+            {
+                const float y1 = downsample(first, factor, &buffers.lanes[k][0], 2);
+                const float y2 = downsample(second, factor, &buffers.lanes[k][1], 2);
+                const double v1 = static_cast<double>(y1) * kOutputGain;
+                out1[at] = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
+                const double v2 = static_cast<double>(y2) * kOutputGain;
+                out2[at] = static_cast<float>(v2 * static_cast<double>(parameterValue(kVolume)));
+            }
+            else
+            {
+                const float y1 = downsample(first, factor, &buffers.mono[k], 1);
+                const double v1 = static_cast<double>(y1) * kOutputGain;
+                const float left =
+                    static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
+                out1[at] = left;
+                // Mono: the second side rests with its state as it was.  (A
+                // flag other than 0 or 1 cannot be stored; output 2 is then
+                // left alone.)
+                if (stereo == 0)
+                    out2[at] = left;
+            }
+            k += factor;
+        }
+        i += frames;
     }
 }

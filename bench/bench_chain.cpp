@@ -1,0 +1,115 @@
+// Real-time factor of the whole amplifier: audio seconds processed per CPU
+// second on one core, for a mono and a stereo instance, at 44.1 and 96 kHz,
+// LowQ and HighQ, each voicing, on a plucked-string signal and on silence.
+//
+//   rtf      audio seconds per CPU second (the "rtf" counter)
+//
+// Arguments: stereo (0/1), host rate (Hz), HighQ (0/1), voicing (0 clean,
+// 1 crunch, 2 overdrive), signal (0 guitar, 1 silence).
+#include <benchmark/benchmark.h>
+
+#include "params/parameters.h"
+#include "plugin/vorla.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kBlock = 512;
+
+intptr_t benchHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+{
+    return opcode == audioMasterVersion ? kVstVersion : 0;
+}
+
+/// Plucked strings (Karplus-Strong) at DI level, a few seconds long.
+std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
+{
+    std::vector<float> out(frames, 0.0f);
+    const float notes[] = {82.41f, 110.0f, 146.83f, 196.0f, 246.94f, 329.63f};
+    uint32_t lcg = seed;
+    // Re-pluck a chord every half second, so the signal never dies away.
+    const auto spacing = static_cast<std::size_t>(rate * 0.5f);
+    for (std::size_t start = 0; start < frames; start += spacing)
+        for (float f : notes)
+        {
+            const auto period = static_cast<std::size_t>(rate / f);
+            std::vector<float> line(period);
+            for (float& v : line)
+            {
+                lcg = lcg * 1664525u + 1013904223u;
+                v = 0.08f * (static_cast<float>(static_cast<int32_t>(lcg >> 8) - 8388608) / 8388608.0f);
+            }
+            std::size_t pos = 0;
+            for (std::size_t n = start; n < std::min(frames, start + spacing); ++n)
+            {
+                const std::size_t next = pos + 1 == period ? 0 : pos + 1;
+                const float v = line[pos];
+                line[pos] = 0.4985f * (v + line[next]);
+                out[n] += v;
+                pos = next;
+            }
+        }
+    return out;
+}
+
+void BM_amplifier(benchmark::State& state)
+{
+    const bool stereo = state.range(0) != 0;
+    const auto rate = static_cast<float>(state.range(1));
+    const bool highQuality = state.range(2) != 0;
+    const auto voicing = state.range(3);
+    const bool silence = state.range(4) != 0;
+
+    auto effect = std::make_unique<Vorla>(&benchHost);
+    effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
+    effect->setSampleRate(rate);
+    effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
+    effect->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
+    effect->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
+
+    const auto frames = static_cast<std::size_t>(rate); // one second
+    std::vector<float> in1 = silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 1u);
+    std::vector<float> in2 = silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 2u);
+    std::vector<float> out1(frames);
+    std::vector<float> out2(frames);
+
+    // Settle the stages (and reach the sustained state of silence).
+    auto runSecond = [&] {
+        for (std::size_t pos = 0; pos < frames; pos += kBlock)
+        {
+            const auto n = static_cast<int32_t>(std::min<std::size_t>(kBlock, frames - pos));
+            float* inputs[2] = {in1.data() + pos, in2.data() + pos};
+            float* outputs[2] = {out1.data() + pos, out2.data() + pos};
+            effect->processReplacing(inputs, outputs, n);
+        }
+    };
+    runSecond();
+
+    for (auto _ : state)
+    {
+        runSecond();
+        benchmark::DoNotOptimize(out1.data());
+        benchmark::DoNotOptimize(out2.data());
+    }
+    state.counters["rtf"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void amplifierCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"stereo", "rate", "highQ", "voicing", "silence"});
+    for (int64_t stereo : {0, 1})
+        for (int64_t rate : {44100, 96000})
+            for (int64_t highQuality : {0, 1})
+                for (int64_t voicing : {0, 1, 2})
+                    for (int64_t silence : {0, 1})
+                        b->Args({stereo, rate, highQuality, voicing, silence});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_amplifier)->Apply(amplifierCases);
+
+} // namespace
