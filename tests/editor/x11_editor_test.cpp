@@ -600,3 +600,23 @@ TEST_F(X11Editor, TwoInstancesSideBySide)
     EXPECT_TRUE(childrenOf(display, otherParent).empty());
     XDestroyWindow(display, otherParent);
 }
+
+TEST_F(X11Editor, ControlClickPutsAKnobBackToItsDefault)
+{
+    plugin->setParameter(9, 0.9f);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    plugin->clearCalls();
+    {
+        Hand hand;
+        hand.key(XK_Control_L, true);
+        hand.moveTo(505, 192); // the High knob
+        hand.button(1, true);
+        hand.button(1, false);
+        hand.key(XK_Control_L, false);
+        XSync(hand.display, False);
+    }
+    EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }));
+    EXPECT_EQ(plugin->getParameter(9), 0.5f);
+    expectGesture(9);
+}
