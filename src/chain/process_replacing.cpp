@@ -86,10 +86,11 @@ inline void runInputSegment(Side& side, typename Side::Sample& x, const BlockSna
     side.stage(&AmpChannel::inputStage, x, rate);
 }
 
-/// The voicing up to and including its first stage.
+/// The voicing up to its first stage; gives that stage.
 template <class Side>
-inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
-                                 const PairFlags& flags, const double& rate) noexcept
+inline TriodeStage AmpChannel::*prepareFirstStage(Side& side, typename Side::Sample& x,
+                                                  const BlockSnapshot& s,
+                                                  const PairFlags& flags) noexcept
 {
     if (flags.channelOverdrive != 0)
     {
@@ -97,9 +98,9 @@ inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const Blo
         side.filter(&AmpChannel::overdriveShelf, x);
         x = Side::scale(x, s.overdriveDriveGain);
         side.filter(&AmpChannel::overdriveLowpass1, x);
-        side.stage(&AmpChannel::overdriveStage1, x, rate);
+        return &AmpChannel::overdriveStage1;
     }
-    else if (flags.crunchOn != 0)
+    if (flags.crunchOn != 0)
     {
         // Crunch: half level into the first stage; bright keeps the highs.
         if (flags.brightOn != 0)
@@ -107,23 +108,28 @@ inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const Blo
         else
             x = Side::scale(x, 0.5);
         x = Side::scale(x, s.crunchDriveGain);
-        side.stage(&AmpChannel::crunchStage1, x, rate);
+        return &AmpChannel::crunchStage1;
+    }
+    // Clean: a fixed pad into the first stage.
+    x = Side::scale(x, 0.22);
+    if (flags.brightOn == 0)
+    {
+        x = Side::scale(x, 0.0766);
     }
     else
     {
-        // Clean: a fixed pad into the first stage.
-        x = Side::scale(x, 0.22);
-        if (flags.brightOn == 0)
-        {
-            x = Side::scale(x, 0.0766);
-        }
-        else
-        {
-            side.filter(&AmpChannel::cleanBrightShelf, x);
-            x = Side::scale(x, 0.1);
-        }
-        side.stage(&AmpChannel::cleanStage1, x, rate);
+        side.filter(&AmpChannel::cleanBrightShelf, x);
+        x = Side::scale(x, 0.1);
     }
+    return &AmpChannel::cleanStage1;
+}
+
+/// The voicing up to and including its first stage.
+template <class Side>
+inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
+                                 const PairFlags& flags, const double& rate) noexcept
+{
+    side.stage(prepareFirstStage(side, x, s, flags), x, rate);
 }
 
 /// The rest of the voicing: its second stage and what follows it.
@@ -202,6 +208,38 @@ inline void runSamples(Side& side, typename Side::Sample* x, int count, const Pa
         if (u >= 3)
             runPowerSegment(side, x[u - 3], s);
     }
+}
+
+/// The same as runSamples for one side, with the input stage (on sample u)
+/// and the voicing's first stage (on sample u - 1) as the two lanes of one
+/// SSE2 stage step: two independent stages for the price of one.
+inline void runSamplesOneSide(AmpChannel& ch, double* x, int count, const PairFlags* flags,
+                              const BlockSnapshot& s, const double& rate) noexcept
+{
+    OneSide side{ch};
+    const lockstep::Lanes laneRate = lockstep::splat(rate);
+    runInputSegment(side, x[0], s, rate);
+    for (int u = 1; u < count; ++u)
+    {
+        double first = x[u - 1];
+        TriodeStage AmpChannel::*stage1 = prepareFirstStage(side, first, s, flags[(u - 1) / 2]);
+        lockstep::Lanes both = _mm_set_pd(first, OneSide::scale(x[u], s.inputGain));
+        lockstep::processTriodeStage(ch.inputStage, ch.*stage1, both, laneRate);
+        x[u] = lockstep::lane0(both);
+        x[u - 1] = lockstep::lane1(both);
+        if (u >= 2)
+            runSecondStageSegment(side, x[u - 2], flags[(u - 2) / 2], rate);
+        if (u >= 3)
+            runPowerSegment(side, x[u - 3], s);
+    }
+    // Drain the pipeline (count is at least 2).
+    runFirstStageSegment(side, x[count - 1], s, flags[(count - 1) / 2], rate);
+    runSecondStageSegment(side, x[count - 2], flags[(count - 2) / 2], rate);
+    runSecondStageSegment(side, x[count - 1], flags[(count - 1) / 2], rate);
+    if (count >= 3)
+        runPowerSegment(side, x[count - 3], s);
+    runPowerSegment(side, x[count - 2], s);
+    runPowerSegment(side, x[count - 1], s);
 }
 
 } // namespace
@@ -422,8 +460,7 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         }
         else
         {
-            vorla::OneSide side{first};
-            vorla::runSamples(side, buffers.mono, count, buffers.flags, snapshot, rate);
+            vorla::runSamplesOneSide(first, buffers.mono, count, buffers.flags, snapshot, rate);
         }
 
         int k = 0;
