@@ -585,8 +585,10 @@ void X11PlatformWindow::handleEvent(XEvent& event)
     case KeyPress:
     case KeyRelease:
     {
+        // A frame that was closed while its events were being handled
+        // (its window still exists until that handling returns) takes no keys.
         VstKeyCode key{};
-        if (isValid() && translateKey(event.xkey, key))
+        if (isValid() && frame.isOpen() && translateKey(event.xkey, key))
         {
             if (event.type == KeyPress)
                 frame.platformKeyDown(key);
