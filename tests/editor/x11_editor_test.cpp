@@ -620,3 +620,37 @@ TEST_F(X11Editor, ControlClickPutsAKnobBackToItsDefault)
     EXPECT_EQ(plugin->getParameter(9), 0.5f);
     expectGesture(9);
 }
+
+TEST_F(X11Editor, SwappedButtonsClickWithThePhysicalRightButton)
+{
+    // A left-handed pointer mapping: physical button 3 is the primary one.
+    unsigned char original[32] = {};
+    const int buttons = XGetPointerMapping(display, original, sizeof original);
+    ASSERT_GE(buttons, 3);
+    struct Restore
+    {
+        Display* d;
+        unsigned char* map;
+        int n;
+        ~Restore()
+        {
+            while (XSetPointerMapping(d, map, n) == MappingBusy)
+                sleepMs(10);
+            XSync(d, False);
+        }
+    } restore{display, original, buttons};
+    unsigned char swapped[32];
+    std::copy(original, original + buttons, swapped);
+    std::swap(swapped[0], swapped[2]);
+    ASSERT_EQ(XSetPointerMapping(display, swapped, buttons), MappingSuccess);
+    XSync(display, False);
+
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    plugin->clearCalls();
+    const float before = plugin->getParameter(3);
+    click(149, 207, 3); // Boost, with the physical right button
+    EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }));
+    EXPECT_NE(plugin->getParameter(3), before);
+    expectGesture(3);
+}

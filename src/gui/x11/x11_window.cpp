@@ -45,14 +45,14 @@
 //    motion are not selected: a control tracks a drag by polling the pointer
 //    (XQueryPointer) from its own loop.
 //
-//  - Live button state: XQueryPointer's mask.  The server applies the
-//    pointer mapping (XSetPointerMapping, the X11 counterpart of swapped
-//    mouse buttons) before it reports buttons, so Button1Mask already is the
-//    logical primary button: on a left-handed mapping the physical right
-//    button reports as Button1.  That is what the toolkit expects (the
-//    primary button is kButtonLeft whichever physical button it is), so the
-//    mapping is read only to know the number of buttons, nothing is swapped
-//    a second time.
+//  - Live button state: XQueryPointer's mask.  Swapped mouse buttons are,
+//    on X11, a pointer mapping (XSetPointerMapping / XGetPointerMapping), and
+//    the server applies it before it reports anything: event button numbers
+//    and state masks are logical, so on a left-handed mapping the physical
+//    right button already arrives as Button1.  That is what the toolkit
+//    wants (the primary button is kButtonLeft whichever physical button it
+//    is), so the mapping needs no reading and nothing is swapped again - the
+//    counterpart of the swapped-buttons flag is the server's own mapping.
 //
 //  - Keys: KeyPress / KeyRelease become VST key codes (arrows, Tab, Return,
 //    Escape, Backspace and plain characters) with Shift, Control and Alt as
