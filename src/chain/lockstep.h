@@ -55,95 +55,138 @@ inline Lanes select(Lanes mask, Lanes yes, Lanes no) noexcept
 inline double lane0(Lanes v) noexcept { return _mm_cvtsd_f64(v); }
 inline double lane1(Lanes v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
 
+// --- Coefficients in lanes ----------------------------------------------------------
+
+/// The coefficients of two stages, one per lane, loaded once per chunk of
+/// samples rather than at every step.
+struct StageCoefficients
+{
+    Lanes F, halfInvF, invRg, invRp, cathodeCoef, couplingCoef, Vb, Ck;
+    Lanes c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, c10, c11, c12;
+};
+
+inline StageCoefficients packStage(const TriodeStage& s0, const TriodeStage& s1) noexcept
+{
+    StageCoefficients k;
+    k.F = load(s0.F, s1.F);
+    k.halfInvF = load(s0.halfInvF, s1.halfInvF);
+    k.invRg = load(s0.invRg, s1.invRg);
+    k.invRp = load(s0.invRp, s1.invRp);
+    k.cathodeCoef = load(s0.cathodeCoef, s1.cathodeCoef);
+    k.couplingCoef = load(s0.couplingCoef, s1.couplingCoef);
+    k.Vb = load(s0.Vb, s1.Vb);
+    k.Ck = load(s0.Ck, s1.Ck);
+    k.c0 = load(s0.c0, s1.c0);
+    k.c1 = load(s0.c1, s1.c1);
+    k.c2 = load(s0.c2, s1.c2);
+    k.c3 = load(s0.c3, s1.c3);
+    k.c4 = load(s0.c4, s1.c4);
+    k.c5 = load(s0.c5, s1.c5);
+    k.c6 = load(s0.c6, s1.c6);
+    k.c7 = load(s0.c7, s1.c7);
+    k.c8 = load(s0.c8, s1.c8);
+    k.c9 = load(s0.c9, s1.c9);
+    k.c10 = load(s0.c10, s1.c10);
+    k.c11 = load(s0.c11, s1.c11);
+    k.c12 = load(s0.c12, s1.c12);
+    return k;
+}
+
+struct BiquadCoefficients
+{
+    Lanes norm, a1, a2, b0, b1, b2;
+};
+
+inline BiquadCoefficients packBiquad(const Biquad& q0, const Biquad& q1) noexcept
+{
+    return {load(q0.norm, q1.norm), load(q0.a1, q1.a1), load(q0.a2, q1.a2),
+            load(q0.b0, q1.b0),     load(q0.b1, q1.b1), load(q0.b2, q1.b2)};
+}
+
+struct ToneCoefficients
+{
+    Lanes B0, B1, B2, B3, A1, A2, A3;
+};
+
+/// Brings both tone stacks' coefficients up to the controls (as their first
+/// sample would) and loads them.
+inline ToneCoefficients packToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s) noexcept
+{
+    for (ToneStack* ts : {&t0, &t1})
+        if (s.low != ts->low || s.mid != ts->mid || s.high != ts->high || s.contour != ts->contour)
+            updateToneStackCoefficients(*ts, s.low, s.mid, s.high, s.contour);
+    return {load(t0.B0n, t1.B0n), load(t0.B1n, t1.B1n), load(t0.B2n, t1.B2n), load(t0.B3n, t1.B3n),
+            load(t0.A1n, t1.A1n), load(t0.A2n, t1.A2n), load(t0.A3n, t1.A3n)};
+}
+
 // --- Triode stage ------------------------------------------------------------
 
-/// processTriodeStage on both sides.
-inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& sample, Lanes rate) noexcept
+/// processTriodeStage on two stages (lane 0: s0, lane 1: s1), whose
+/// coefficients `k` holds.
+inline void processTriodeStage(const StageCoefficients& k, TriodeStage& s0, TriodeStage& s1,
+                               Lanes& sample, Lanes rate) noexcept
 {
-    const Lanes F = load(s0.F, s1.F);
-    const Lanes halfInvF = load(s0.halfInvF, s1.halfInvF);
-    const Lanes invRg = load(s0.invRg, s1.invRg);
-    const Lanes invRp = load(s0.invRp, s1.invRp);
-    const Lanes cathodeCoef = load(s0.cathodeCoef, s1.cathodeCoef);
-    const Lanes couplingCoef = load(s0.couplingCoef, s1.couplingCoef);
-    const Lanes Vb = load(s0.Vb, s1.Vb);
-    const Lanes Ck = load(s0.Ck, s1.Ck);
-    const Lanes c0 = load(s0.c0, s1.c0), c1 = load(s0.c1, s1.c1), c2 = load(s0.c2, s1.c2);
-    const Lanes c3 = load(s0.c3, s1.c3), c4 = load(s0.c4, s1.c4), c5 = load(s0.c5, s1.c5);
-    const Lanes c6 = load(s0.c6, s1.c6), c7 = load(s0.c7, s1.c7), c8 = load(s0.c8, s1.c8);
-    const Lanes c9 = load(s0.c9, s1.c9), c10 = load(s0.c10, s1.c10);
-    const Lanes c11 = load(s0.c11, s1.c11), c12 = load(s0.c12, s1.c12);
-    const Lanes twoF = splat(2.0) * F;
-    const Lanes fourF = splat(4.0) * F;
     const Lanes one = splat(1.0);
     const Lanes zero = _mm_setzero_pd();
-    const Lanes cutoff = splat(-10.0);
 
-    Lanes Vg;
-    Lanes Vk = load(s0.Vk, s1.Vk);
-    Lanes Vp = load(s0.Vp, s1.Vp);
-    Lanes Ig;
-    Lanes Ip;
-    Lanes out = load(s0.out, s1.out);
+    const Lanes Vk = load(s0.Vk, s1.Vk);
+    const Lanes VpOld = load(s0.Vp, s1.Vp);
+    const Lanes outOld = load(s0.out, s1.out);
 
+    const Lanes x = sample;
+    const Lanes vkOld = Vk;
+    const Lanes drive = x - vkOld;
+
+    // Grid current where the grid would rise above the cathode.
+    const Lanes conducting = _mm_cmpge_pd(drive, zero);
+    Lanes Vg = x;
+    if (_mm_movemask_pd(conducting) != 0)
     {
-        const Lanes x = sample;
-        const Lanes vkOld = Vk;
-        const Lanes drive = x - vkOld;
-
-        // Grid current where the grid would rise above the cathode.
-        const Lanes conducting = _mm_cmpge_pd(drive, zero);
-        Vg = x;
-        if (_mm_movemask_pd(conducting) != 0)
-        {
-            const Lanes clamped = (_mm_sqrt_pd(one + fourF * drive) + twoF * vkOld - one) * halfInvF;
-            Vg = select(conducting, clamped, x);
-        }
-        Ig = (x - Vg) * invRg;
-
-        // Plate from the curve, cut off below -10 V, limited by the supply.
-        const Lanes v = Vg - vkOld;
-        const Lanes num = ((((((c12 * v + c10) * v + c8) * v + c6) * v + c4) * v + c2) * v + c0);
-        const Lanes den = ((((((c11 * v + c9) * v + c7) * v + c5) * v + c3) * v + c1) * v + one);
-        const Lanes vpk = select(_mm_cmplt_pd(v, cutoff), Vb, num / den);
-        // (limit < vpNew) ? limit : vpNew, as the scalar test vpNew > limit.
-        const Lanes vpNew = _mm_min_pd(Vb + vkOld, vpk + vkOld);
-        Ip = (Vb - vpNew) * invRp;
-
-        out = couplingCoef * (out + vpNew - Vp);
-        Vp = vpNew;
-        sample = out;
-
-        const Lanes vk = (Ip + Ig + Ck * vkOld * rate) * cathodeCoef;
-        Vk = _mm_andnot_pd(_mm_cmple_pd(vk, zero), vk);
+        const Lanes clamped = (_mm_sqrt_pd(one + splat(4.0) * k.F * drive) + splat(2.0) * k.F * vkOld - one) *
+                              k.halfInvF;
+        Vg = select(conducting, clamped, x);
     }
+    const Lanes Ig = (x - Vg) * k.invRg;
+
+    // Plate from the curve, cut off below -10 V, limited by the supply.
+    const Lanes v = Vg - vkOld;
+    const Lanes num = ((((((k.c12 * v + k.c10) * v + k.c8) * v + k.c6) * v + k.c4) * v + k.c2) * v + k.c0);
+    const Lanes den = ((((((k.c11 * v + k.c9) * v + k.c7) * v + k.c5) * v + k.c3) * v + k.c1) * v + one);
+    const Lanes vpk = select(_mm_cmplt_pd(v, splat(-10.0)), k.Vb, num / den);
+    // (limit < vpNew) ? limit : vpNew, as the scalar test vpNew > limit.
+    const Lanes vpNew = _mm_min_pd(k.Vb + vkOld, vpk + vkOld);
+    const Lanes Ip = (k.Vb - vpNew) * k.invRp;
+
+    const Lanes out = k.couplingCoef * (outOld + vpNew - VpOld);
+    sample = out;
+
+    const Lanes vk = (Ip + Ig + k.Ck * vkOld * rate) * k.cathodeCoef;
 
     store(s0.Vg, s1.Vg, Vg);
-    store(s0.Vk, s1.Vk, Vk);
-    store(s0.Vp, s1.Vp, Vp);
+    store(s0.Vk, s1.Vk, _mm_andnot_pd(_mm_cmple_pd(vk, zero), vk));
+    store(s0.Vp, s1.Vp, vpNew);
     store(s0.Ig, s1.Ig, Ig);
     store(s0.Ip, s1.Ip, Ip);
     store(s0.out, s1.out, out);
 }
 
+inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& sample, Lanes rate) noexcept
+{
+    processTriodeStage(packStage(s0, s1), s0, s1, sample, rate);
+}
+
 // --- Biquad --------------------------------------------------------------------
 
 /// processBiquad on both sides.
-inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& sample) noexcept
+inline void processBiquad(const BiquadCoefficients& k, Biquad& q0, Biquad& q1, Lanes& sample) noexcept
 {
-    const Lanes norm = load(q0.norm, q1.norm);
-    const Lanes a1 = load(q0.a1, q1.a1);
-    const Lanes a2 = load(q0.a2, q1.a2);
-    const Lanes b0 = load(q0.b0, q1.b0);
-    const Lanes b1 = load(q0.b1, q1.b1);
-    const Lanes b2 = load(q0.b2, q1.b2);
     const Lanes x1 = load(q0.x1, q1.x1);
     const Lanes x2 = load(q0.x2, q1.x2);
     const Lanes y1 = load(q0.y1, q1.y1);
     const Lanes y2 = load(q0.y2, q1.y2);
 
     const Lanes x = sample;
-    const Lanes y = (b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2) * norm;
+    const Lanes y = (k.b0 * x + k.b1 * x1 + k.b2 * x2 - k.a1 * y1 - k.a2 * y2) * k.norm;
     store(q0.x2, q1.x2, x1);
     store(q0.x1, q1.x1, x);
     store(q0.y2, q1.y2, y1);
@@ -151,33 +194,33 @@ inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& sample) noexcept
     sample = y;
 }
 
+inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& sample) noexcept
+{
+    processBiquad(packBiquad(q0, q1), q0, q1, sample);
+}
+
 // --- Tone stack ------------------------------------------------------------------
 
-/// processToneStack on both sides.
-inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s,
+/// processToneStack on both sides, with coefficients from packToneStack.
+inline void processToneStack(const ToneCoefficients& k, ToneStack& t0, ToneStack& t1,
                              Lanes& sample) noexcept
 {
-    for (ToneStack* ts : {&t0, &t1})
-        if (s.low != ts->low || s.mid != ts->mid || s.high != ts->high || s.contour != ts->contour)
-            updateToneStackCoefficients(*ts, s.low, s.mid, s.high, s.contour);
-
-    const Lanes B0 = load(t0.B0n, t1.B0n);
-    const Lanes B1 = load(t0.B1n, t1.B1n);
-    const Lanes B2 = load(t0.B2n, t1.B2n);
-    const Lanes B3 = load(t0.B3n, t1.B3n);
-    const Lanes A1 = load(t0.A1n, t1.A1n);
-    const Lanes A2 = load(t0.A2n, t1.A2n);
-    const Lanes A3 = load(t0.A3n, t1.A3n);
     const Lanes s0 = load(t0.s0, t1.s0);
     const Lanes s1 = load(t0.s1, t1.s1);
     const Lanes s2 = load(t0.s2, t1.s2);
 
     const Lanes x = sample;
-    const Lanes y = B0 * x + s0;
-    store(t0.s0, t1.s0, B1 * x + s1 - A1 * y);
-    store(t0.s1, t1.s1, B2 * x + s2 - A2 * y);
-    store(t0.s2, t1.s2, B3 * x - A3 * y);
+    const Lanes y = k.B0 * x + s0;
+    store(t0.s0, t1.s0, k.B1 * x + s1 - k.A1 * y);
+    store(t0.s1, t1.s1, k.B2 * x + s2 - k.A2 * y);
+    store(t0.s2, t1.s2, k.B3 * x - k.A3 * y);
     sample = y;
+}
+
+inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s,
+                             Lanes& sample) noexcept
+{
+    processToneStack(packToneStack(t0, t1, s), t0, t1, sample);
 }
 
 // --- Power stage curve -------------------------------------------------------------

@@ -53,25 +53,76 @@ struct OneSide
     }
 };
 
+/// The seven stages and eleven biquads of a side, in declaration order.
+constexpr TriodeStage AmpChannel::*kStages[] = {
+    &AmpChannel::cleanStage1, &AmpChannel::crunchStage1, &AmpChannel::inputStage,
+    &AmpChannel::overdriveStage1, &AmpChannel::cleanStage2, &AmpChannel::crunchStage2,
+    &AmpChannel::overdriveStage2,
+};
+constexpr Biquad AmpChannel::*kBiquads[] = {
+    &AmpChannel::overdriveLowpass2, &AmpChannel::overdriveLowpass1, &AmpChannel::cleanLowpass,
+    &AmpChannel::crunchLowpass,     &AmpChannel::cleanBrightShelf,  &AmpChannel::crunchBrightShelf,
+    &AmpChannel::overdriveShelf,    &AmpChannel::cleanShelf,        &AmpChannel::crunchShelf,
+    &AmpChannel::brightPeak,        &AmpChannel::dcBlocker,
+};
+constexpr int kStageCount = 7;
+constexpr int kBiquadCount = 11;
+
+constexpr int indexOf(TriodeStage AmpChannel::*member) noexcept
+{
+    for (int k = 0; k < kStageCount; ++k)
+        if (kStages[k] == member)
+            return k;
+    return -1;
+}
+
+constexpr int indexOf(Biquad AmpChannel::*member) noexcept
+{
+    for (int k = 0; k < kBiquadCount; ++k)
+        if (kBiquads[k] == member)
+            return k;
+    return -1;
+}
+
+/// Every coefficient of both sides in lanes, loaded once per chunk (the
+/// design does not change within one).
+struct SidesCoefficients
+{
+    lockstep::StageCoefficients stages[kStageCount];
+    lockstep::BiquadCoefficients biquads[kBiquadCount];
+    lockstep::ToneCoefficients tone;
+
+    void load(AmpChannel& first, AmpChannel& second, const BlockSnapshot& s) noexcept
+    {
+        for (int k = 0; k < kStageCount; ++k)
+            stages[k] = lockstep::packStage(first.*kStages[k], second.*kStages[k]);
+        for (int k = 0; k < kBiquadCount; ++k)
+            biquads[k] = lockstep::packBiquad(first.*kBiquads[k], second.*kBiquads[k]);
+        tone = lockstep::packToneStack(first.toneStack, second.toneStack, s);
+    }
+};
+
 /// Both sides in lock-step: lane 0 is `first`, lane 1 `second`.
 struct BothSides
 {
     AmpChannel& first;
     AmpChannel& second;
+    const SidesCoefficients& k;
     using Sample = lockstep::Lanes;
 
     static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
     void stage(TriodeStage AmpChannel::*member, Sample& x, const double& rate) noexcept
     {
-        lockstep::processTriodeStage(first.*member, second.*member, x, lockstep::splat(rate));
+        lockstep::processTriodeStage(k.stages[indexOf(member)], first.*member, second.*member, x,
+                                     lockstep::splat(rate));
     }
     void filter(Biquad AmpChannel::*member, Sample& x) noexcept
     {
-        lockstep::processBiquad(first.*member, second.*member, x);
+        lockstep::processBiquad(k.biquads[indexOf(member)], first.*member, second.*member, x);
     }
-    void tone(const BlockSnapshot& s, Sample& x) noexcept
+    void tone(const BlockSnapshot&, Sample& x) noexcept
     {
-        lockstep::processToneStack(first.toneStack, second.toneStack, s, x);
+        lockstep::processToneStack(k.tone, first.toneStack, second.toneStack, x);
     }
     static Sample shape(Sample x) noexcept { return lockstep::stageShaper(x); }
     static Sample tube(Sample x) noexcept { return lockstep::lookupTubeTable(x); }
@@ -216,6 +267,11 @@ inline void runSamples(Side& side, typename Side::Sample* x, int count, const Pa
 inline void runSamplesOneSide(AmpChannel& ch, double* x, int count, const PairFlags* flags,
                               const BlockSnapshot& s, const double& rate) noexcept
 {
+    // The input stage paired with each voicing's first stage.
+    const lockstep::StageCoefficients withClean = lockstep::packStage(ch.inputStage, ch.cleanStage1);
+    const lockstep::StageCoefficients withCrunch = lockstep::packStage(ch.inputStage, ch.crunchStage1);
+    const lockstep::StageCoefficients withOverdrive =
+        lockstep::packStage(ch.inputStage, ch.overdriveStage1);
     OneSide side{ch};
     const lockstep::Lanes laneRate = lockstep::splat(rate);
     runInputSegment(side, x[0], s, rate);
@@ -223,8 +279,11 @@ inline void runSamplesOneSide(AmpChannel& ch, double* x, int count, const PairFl
     {
         double first = x[u - 1];
         TriodeStage AmpChannel::*stage1 = prepareFirstStage(side, first, s, flags[(u - 1) / 2]);
+        const lockstep::StageCoefficients& k = stage1 == &AmpChannel::cleanStage1    ? withClean
+                                               : stage1 == &AmpChannel::crunchStage1 ? withCrunch
+                                                                                     : withOverdrive;
         lockstep::Lanes both = _mm_set_pd(first, OneSide::scale(x[u], s.inputGain));
-        lockstep::processTriodeStage(ch.inputStage, ch.*stage1, both, laneRate);
+        lockstep::processTriodeStage(k, ch.inputStage, ch.*stage1, both, laneRate);
         x[u] = lockstep::lane0(both);
         x[u - 1] = lockstep::lane1(both);
         if (u >= 2)
@@ -256,7 +315,9 @@ namespace lockstep {
 void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b,
                  const BlockSnapshot& s, const PairFlags& flags, const double& rate) noexcept
 {
-    BothSides sides{first, second};
+    SidesCoefficients k;
+    k.load(first, second, s);
+    BothSides sides{first, second, k};
     runPair(sides, a, b, s, flags, rate);
 }
 
@@ -454,7 +515,9 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
 
         if (stereo == 1)
         {
-            vorla::BothSides sides{first, second};
+            vorla::SidesCoefficients coefficients;
+            coefficients.load(first, second, snapshot);
+            vorla::BothSides sides{first, second, coefficients};
             auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
             vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
         }
