@@ -16,6 +16,7 @@
 #include "dsp/tube_table.h"
 #include "plugin/vorla.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorla {
@@ -441,9 +442,11 @@ struct ChunkBuffers
 
 void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
 {
-    int32_t n = sampleFrames - 1;
-    if (n < 0)
+    // No frames (or a negative count): nothing is written.  Tested before
+    // forming sampleFrames - 1, which would overflow for the lowest count.
+    if (sampleFrames <= 0)
         return;
+    int32_t n = sampleFrames - 1;
 
     // The continuous knobs hold still for the block (so the tone stack
     // recomputes at most once per block); switches, the oversampling factor
@@ -463,6 +466,18 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
 
     const double rate = processRate.load(kRelaxed);
     const double phaseStep = samplePeriod.load(kRelaxed) * kAntiDenormalPhase;
+
+    // The sine's values for this block's n, computed once per block length.
+    vorla::AntiDenormalTable& table = antiDenormalTable;
+    if (table.phaseStep != phaseStep)
+    {
+        table.phaseStep = phaseStep;
+        table.filled = 0;
+    }
+    for (const int32_t needed = std::min(sampleFrames, vorla::AntiDenormalTable::kSize);
+         table.filled < needed; ++table.filled)
+        table.values[table.filled] =
+            kAntiDenormalLevel * std::sin(static_cast<double>(table.filled) * phaseStep);
 
     const float* in1 = inputs[0];
     const float* in2 = inputs[1];
@@ -492,7 +507,9 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
                 break;
             // The phase restarts with every block and runs backwards in it.
             const double antiDenormal =
-                kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
+                n < vorla::AntiDenormalTable::kSize
+                    ? table.values[n]
+                    : kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
             const int factor = oversampling.load(kRelaxed);
             buffers.factor[frames] = factor;
             const int32_t at = i + frames;

@@ -110,6 +110,8 @@ public:
     /// input 2 into output 2 (stereo only).  Designed by setSampleRate,
     /// stepped by processReplacing.
     std::array<vorla::AmpChannel, 2> ampChannels{};
+    /// The anti-denormal sine of the recent block lengths (audio thread).
+    vorla::AntiDenormalTable antiDenormalTable{};
 
 private:
     void applyParameter(int32_t index, float value) noexcept;
