@@ -19,7 +19,9 @@
 #include "dsp/tube_table.h"
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
+#include <cstddef>
 #include <cmath>
 #include <initializer_list>
 
@@ -277,6 +279,97 @@ inline Lanes stageShaper(Lanes x) noexcept
     const Lanes shaped = splat(250.0) * (splat(1.0) - _mm_set_pd(e1, e0));
     return select(positive, shaped, x);
 }
+
+// --- Half-band resamplers ------------------------------------------------------------
+
+/// The half-band filters of both sides as the lanes 0 and 1 of SSE
+/// registers (lanes 2 and 3 carry zeros).  Loaded from the two sides for a
+/// chunk of samples; only the states go back (the coefficients are the
+/// design's and are never written here).
+template <std::size_t N>
+struct HalfbandLanes
+{
+    __m128 c[N];
+    __m128 xPrev[N];
+    __m128 yPrev[N];
+
+    void load(const HalfbandFilter<N>& f0, const HalfbandFilter<N>& f1) noexcept
+    {
+        for (std::size_t k = 0; k < N; ++k)
+        {
+            c[k] = _mm_setr_ps(f0.c[k], f1.c[k], 0.0f, 0.0f);
+            xPrev[k] = _mm_setr_ps(f0.xPrev[k], f1.xPrev[k], 0.0f, 0.0f);
+            yPrev[k] = _mm_setr_ps(f0.yPrev[k], f1.yPrev[k], 0.0f, 0.0f);
+        }
+    }
+
+    void storeState(HalfbandFilter<N>& f0, HalfbandFilter<N>& f1) const noexcept
+    {
+        for (std::size_t k = 0; k < N; ++k)
+        {
+            f0.xPrev[k] = _mm_cvtss_f32(xPrev[k]);
+            f1.xPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(xPrev[k], xPrev[k], 1));
+            f0.yPrev[k] = _mm_cvtss_f32(yPrev[k]);
+            f1.yPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(yPrev[k], yPrev[k], 1));
+        }
+    }
+
+    /// One path (sections first, first + 2, ...), as runHalfbandPath.
+    __m128 path(std::size_t first, __m128 s) noexcept
+    {
+        for (std::size_t k = first; k < N; k += 2)
+        {
+            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, yPrev[k]), c[k]), xPrev[k]);
+            xPrev[k] = s;
+            yPrev[k] = t;
+            s = t;
+        }
+        return s;
+    }
+
+    /// processHalfband on both lanes.
+    void up(__m128 input, __m128& earlier, __m128& later) noexcept
+    {
+        earlier = path(0, input);
+        later = path(1, input);
+    }
+
+    /// decimateHalfband on both lanes.
+    __m128 down(__m128 first, __m128 second) noexcept
+    {
+        const __m128 a = path(0, second);
+        const __m128 b = path(1, first);
+        return _mm_mul_ps(_mm_set1_ps(0.5f), _mm_add_ps(a, b));
+    }
+};
+
+/// The six resamplers of both sides.
+struct ResamplerLanes
+{
+    HalfbandLanes<12> upsampler1, downsampler1;
+    HalfbandLanes<8> upsampler2, downsampler2;
+    HalfbandLanes<4> upsampler3, downsampler3;
+
+    void load(const AmpChannel& first, const AmpChannel& second) noexcept
+    {
+        upsampler1.load(first.upsampler1, second.upsampler1);
+        downsampler1.load(first.downsampler1, second.downsampler1);
+        upsampler2.load(first.upsampler2, second.upsampler2);
+        downsampler2.load(first.downsampler2, second.downsampler2);
+        upsampler3.load(first.upsampler3, second.upsampler3);
+        downsampler3.load(first.downsampler3, second.downsampler3);
+    }
+
+    void storeState(AmpChannel& first, AmpChannel& second) const noexcept
+    {
+        upsampler1.storeState(first.upsampler1, second.upsampler1);
+        downsampler1.storeState(first.downsampler1, second.downsampler1);
+        upsampler2.storeState(first.upsampler2, second.upsampler2);
+        downsampler2.storeState(first.downsampler2, second.downsampler2);
+        upsampler3.storeState(first.upsampler3, second.upsampler3);
+        downsampler3.storeState(first.downsampler3, second.downsampler3);
+    }
+};
 
 // --- The chain ------------------------------------------------------------------------
 

@@ -427,6 +427,67 @@ inline float downsample(AmpChannel& ch, int factor, const double* in, int stride
     return decimateHalfband(ch.downsampler1, slot[0], slot[1]);
 }
 
+/// upsample for both sides at once: lane 0 of `x` is the first side.
+/// out[k] receives oversampled sample k of both sides as two doubles.
+inline void upsampleBoth(vorla::lockstep::ResamplerLanes& r, __m128 x, int factor,
+                         double (*out)[2]) noexcept
+{
+    auto put = [&](int k, __m128 v) { _mm_storeu_pd(out[k], _mm_cvtps_pd(v)); };
+    __m128 p[2];
+    r.upsampler1.up(x, p[0], p[1]);
+    if (factor < 4)
+    {
+        put(0, p[0]);
+        put(1, p[1]);
+        return;
+    }
+    int k = 0;
+    for (__m128 q : p)
+    {
+        __m128 u[2];
+        r.upsampler2.up(q, u[0], u[1]);
+        if (factor <= 4)
+        {
+            put(k++, u[0]);
+            put(k++, u[1]);
+            continue;
+        }
+        for (__m128 v : u)
+        {
+            __m128 w0;
+            __m128 w1;
+            r.upsampler3.up(v, w0, w1);
+            put(k++, w0);
+            put(k++, w1);
+        }
+    }
+}
+
+/// downsample for both sides at once; lane 0 of the result is the first.
+inline __m128 downsampleBoth(vorla::lockstep::ResamplerLanes& r, int factor,
+                             const double (*in)[2]) noexcept
+{
+    auto at = [&](int k) { return _mm_cvtpd_ps(_mm_loadu_pd(in[k])); };
+    if (factor < 4)
+        return r.downsampler1.down(at(0), at(1));
+    __m128 slot[2];
+    for (int j = 0; j < 2; ++j)
+    {
+        const int base = j * (factor / 2);
+        if (factor <= 4)
+        {
+            slot[j] = r.downsampler2.down(at(base), at(base + 1));
+        }
+        else
+        {
+            const __m128 e0 = r.downsampler3.down(at(base), at(base + 1));
+            const __m128 e1 = r.downsampler3.down(at(base + 2), at(base + 3));
+            slot[j] = r.downsampler2.down(e0, e1);
+        }
+    }
+    return r.downsampler1.down(slot[0], slot[1]);
+}
+
 /// The oversampled samples of one chunk.  Mono uses `mono`; stereo keeps
 /// both sides of a sample next to each other in `lanes`, ready to load as
 /// one SSE2 register.
@@ -499,6 +560,10 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         // A chunk ends early where the mono/stereo switch changes, so the
         // switch is honoured per host sample.
         const int32_t stereo = stereoOn.load(kRelaxed);
+        // Stereo keeps both sides' resamplers in lanes for the chunk.
+        vorla::lockstep::ResamplerLanes resamplers{};
+        if (stereo == 1)
+            resamplers.load(first, second);
         int frames = 0;
         int count = 0;
         for (; frames < kChunkFrames && i + frames < sampleFrames; ++frames, --n)
@@ -518,8 +583,8 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             {
                 const float x2 =
                     static_cast<float>(static_cast<double>(acceptInput(in2[at])) + antiDenormal);
-                upsample(first, x1, factor, &buffers.lanes[count][0], 2);
-                upsample(second, x2, factor, &buffers.lanes[count][1], 2);
+                upsampleBoth(resamplers, _mm_setr_ps(x1, x2, 0.0f, 0.0f), factor,
+                             &buffers.lanes[count]);
             }
             else
             {
@@ -550,8 +615,9 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             const int factor = buffers.factor[h];
             if (stereo == 1)
             {
-                const float y1 = downsample(first, factor, &buffers.lanes[k][0], 2);
-                const float y2 = downsample(second, factor, &buffers.lanes[k][1], 2);
+                const __m128 y = downsampleBoth(resamplers, factor, &buffers.lanes[k]);
+                const float y1 = _mm_cvtss_f32(y);
+                const float y2 = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
                 const double v1 = static_cast<double>(y1) * kOutputGain;
                 out1[at] = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
                 const double v2 = static_cast<double>(y2) * kOutputGain;
@@ -572,6 +638,8 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             }
             k += factor;
         }
+        if (stereo == 1)
+            resamplers.storeState(first, second);
         i += frames;
     }
 }
