@@ -343,6 +343,47 @@ struct HalfbandLanes
     }
 };
 
+/// One side's half-band filter with its two paths as lanes 0 (path A) and
+/// 1 (path B): sections 2j and 2j + 1 sit next to each other in memory, so
+/// each step loads and stores both paths' coefficients and states at once.
+template <std::size_t N>
+inline __m128 runHalfbandPaths(HalfbandFilter<N>& f, __m128 s) noexcept
+{
+    // __m64 may alias the float pairs (movlps / movlps to memory).
+    const __m128 zero = _mm_setzero_ps();
+    for (std::size_t k = 0; k < N; k += 2)
+    {
+        const __m128 c = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.c[k]));
+        const __m128 x = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.xPrev[k]));
+        const __m128 y = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.yPrev[k]));
+        const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y), c), x);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&f.xPrev[k]), s);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&f.yPrev[k]), t);
+        s = t;
+    }
+    return s;
+}
+
+/// processHalfband with both paths in one register.
+template <std::size_t N>
+inline void processHalfbandPaths(HalfbandFilter<N>& f, float input, float& earlier,
+                                 float& later) noexcept
+{
+    const __m128 out = runHalfbandPaths(f, _mm_set1_ps(input));
+    earlier = _mm_cvtss_f32(out);
+    later = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+}
+
+/// decimateHalfband with both paths in one register.
+template <std::size_t N>
+inline float decimateHalfbandPaths(HalfbandFilter<N>& f, float first, float second) noexcept
+{
+    const __m128 out = runHalfbandPaths(f, _mm_setr_ps(second, first, 0.0f, 0.0f));
+    const float a = _mm_cvtss_f32(out);
+    const float b = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+    return 0.5f * (a + b);
+}
+
 /// The six resamplers of both sides.
 struct ResamplerLanes
 {

@@ -372,7 +372,7 @@ inline PairFlags readPairFlags(const Vorla& effect) noexcept
 inline void upsample(AmpChannel& ch, float x, int factor, double* out, int stride) noexcept
 {
     float p[2];
-    vorla::processHalfband(ch.upsampler1, x, p[0], p[1]);
+    vorla::lockstep::processHalfbandPaths(ch.upsampler1, x, p[0], p[1]);
     if (factor < 4)
     {
         out[0] = p[0];
@@ -383,7 +383,7 @@ inline void upsample(AmpChannel& ch, float x, int factor, double* out, int strid
     for (float q : p)
     {
         float u[2];
-        vorla::processHalfband(ch.upsampler2, q, u[0], u[1]);
+        vorla::lockstep::processHalfbandPaths(ch.upsampler2, q, u[0], u[1]);
         if (factor <= 4)
         {
             out[k++ * stride] = u[0];
@@ -394,7 +394,7 @@ inline void upsample(AmpChannel& ch, float x, int factor, double* out, int strid
         {
             float w0 = 0.0f;
             float w1 = 0.0f;
-            vorla::processHalfband(ch.upsampler3, v, w0, w1);
+            vorla::lockstep::processHalfbandPaths(ch.upsampler3, v, w0, w1);
             out[k++ * stride] = w0;
             out[k++ * stride] = w1;
         }
@@ -406,25 +406,25 @@ inline void upsample(AmpChannel& ch, float x, int factor, double* out, int strid
 inline float downsample(AmpChannel& ch, int factor, const double* in, int stride) noexcept
 {
     auto at = [&](int k) { return static_cast<float>(in[k * stride]); };
-    using vorla::decimateHalfband;
+    using vorla::lockstep::decimateHalfbandPaths;
     if (factor < 4)
-        return decimateHalfband(ch.downsampler1, at(0), at(1));
+        return decimateHalfbandPaths(ch.downsampler1, at(0), at(1));
     float slot[2];
     for (int j = 0; j < 2; ++j)
     {
         const int base = j * (factor / 2);
         if (factor <= 4)
         {
-            slot[j] = decimateHalfband(ch.downsampler2, at(base), at(base + 1));
+            slot[j] = decimateHalfbandPaths(ch.downsampler2, at(base), at(base + 1));
         }
         else
         {
-            const float e0 = decimateHalfband(ch.downsampler3, at(base), at(base + 1));
-            const float e1 = decimateHalfband(ch.downsampler3, at(base + 2), at(base + 3));
-            slot[j] = decimateHalfband(ch.downsampler2, e0, e1);
+            const float e0 = decimateHalfbandPaths(ch.downsampler3, at(base), at(base + 1));
+            const float e1 = decimateHalfbandPaths(ch.downsampler3, at(base + 2), at(base + 3));
+            slot[j] = decimateHalfbandPaths(ch.downsampler2, e0, e1);
         }
     }
-    return decimateHalfband(ch.downsampler1, slot[0], slot[1]);
+    return decimateHalfbandPaths(ch.downsampler1, slot[0], slot[1]);
 }
 
 /// upsample for both sides at once: lane 0 of `x` is the first side.
