@@ -366,138 +366,247 @@ inline PairFlags readPairFlags(const Vorla& effect) noexcept
     return flags;
 }
 
-/// Raises one host sample to the processing rate: `factor` oversampled
-/// samples, in time order, into out[0 .. factor).  The order of the pairs at
-/// 8x is (p0: u0: w0 w1), (p0: u1: w0 w1), (p1: u0: w0 w1), (p1: u1: w0 w1).
-inline void upsample(AmpChannel& ch, float x, int factor, double* out, int stride) noexcept
+// --- Resampling runs ---------------------------------------------------------------
+//
+// A chunk's samples pass each half-band filter in one run (filter after
+// filter), with the filter's coefficients and states held in registers for
+// the run.  Every filter still sees its own samples in order, so this is
+// the same to the bit as stepping the cascade sample by sample; the order
+// of pairs at 8x stays (p0: u0: w0 w1), (p0: u1: w0 w1), (p1: u0: ...), ...
+
+/// One side: the filter's two allpass paths as lanes 0 (A) and 1 (B).
+template <std::size_t N>
+struct PathLanes
 {
-    float p[2];
-    vorla::lockstep::processHalfbandPaths(ch.upsampler1, x, p[0], p[1]);
-    if (factor < 4)
+    static constexpr std::size_t kPairs = N / 2;
+    __m128 c[kPairs];
+    __m128 x[kPairs];
+    __m128 y[kPairs];
+
+    explicit PathLanes(const vorla::HalfbandFilter<N>& f) noexcept
     {
-        out[0] = p[0];
-        out[stride] = p[1];
-        return;
-    }
-    int k = 0;
-    for (float q : p)
-    {
-        float u[2];
-        vorla::lockstep::processHalfbandPaths(ch.upsampler2, q, u[0], u[1]);
-        if (factor <= 4)
+        const __m128 zero = _mm_setzero_ps();
+        for (std::size_t j = 0; j < kPairs; ++j)
         {
-            out[k++ * stride] = u[0];
-            out[k++ * stride] = u[1];
-            continue;
-        }
-        for (float v : u)
-        {
-            float w0 = 0.0f;
-            float w1 = 0.0f;
-            vorla::lockstep::processHalfbandPaths(ch.upsampler3, v, w0, w1);
-            out[k++ * stride] = w0;
-            out[k++ * stride] = w1;
+            c[j] = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.c[2 * j]));
+            x[j] = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.xPrev[2 * j]));
+            y[j] = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.yPrev[2 * j]));
         }
     }
+
+    void storeState(vorla::HalfbandFilter<N>& f) const noexcept
+    {
+        for (std::size_t j = 0; j < kPairs; ++j)
+        {
+            _mm_storel_pi(reinterpret_cast<__m64*>(&f.xPrev[2 * j]), x[j]);
+            _mm_storel_pi(reinterpret_cast<__m64*>(&f.yPrev[2 * j]), y[j]);
+        }
+    }
+
+    __m128 run(__m128 s) noexcept
+    {
+        for (std::size_t j = 0; j < kPairs; ++j)
+        {
+            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[j]), c[j]), x[j]);
+            x[j] = s;
+            y[j] = t;
+            s = t;
+        }
+        return s;
+    }
+};
+
+/// processHalfband over in[0 .. n): out[2i] earlier, out[2i + 1] later.
+template <std::size_t N>
+inline void upsampleRun(vorla::HalfbandFilter<N>& f, const float* in, int n, float* out) noexcept
+{
+    PathLanes<N> lanes(f);
+    for (int i = 0; i < n; ++i)
+    {
+        const __m128 s = lanes.run(_mm_set1_ps(in[i]));
+        out[2 * i] = _mm_cvtss_f32(s);
+        out[2 * i + 1] = _mm_cvtss_f32(_mm_shuffle_ps(s, s, 1));
+    }
+    lanes.storeState(f);
 }
 
-/// Brings `factor` model outputs (time order) back to one host sample; each
-/// model output is rounded to float on its way into the down-samplers.
-inline float downsample(AmpChannel& ch, int factor, const double* in, int stride) noexcept
+/// decimateHalfband over the pairs (in[2i], in[2i + 1]) into out[i].
+template <std::size_t N>
+inline void downsampleRun(vorla::HalfbandFilter<N>& f, const float* in, int n, float* out) noexcept
 {
-    auto at = [&](int k) { return static_cast<float>(in[k * stride]); };
-    using vorla::lockstep::decimateHalfbandPaths;
-    if (factor < 4)
-        return decimateHalfbandPaths(ch.downsampler1, at(0), at(1));
-    float slot[2];
-    for (int j = 0; j < 2; ++j)
+    PathLanes<N> lanes(f);
+    for (int i = 0; i < n; ++i)
     {
-        const int base = j * (factor / 2);
-        if (factor <= 4)
-        {
-            slot[j] = decimateHalfbandPaths(ch.downsampler2, at(base), at(base + 1));
-        }
-        else
-        {
-            const float e0 = decimateHalfbandPaths(ch.downsampler3, at(base), at(base + 1));
-            const float e1 = decimateHalfbandPaths(ch.downsampler3, at(base + 2), at(base + 3));
-            slot[j] = decimateHalfbandPaths(ch.downsampler2, e0, e1);
-        }
+        // Path A takes the later sample, path B the earlier one.
+        const __m128 s = lanes.run(_mm_setr_ps(in[2 * i + 1], in[2 * i], 0.0f, 0.0f));
+        const float a = _mm_cvtss_f32(s);
+        const float b = _mm_cvtss_f32(_mm_shuffle_ps(s, s, 1));
+        out[i] = 0.5f * (a + b);
     }
-    return decimateHalfbandPaths(ch.downsampler1, slot[0], slot[1]);
+    lanes.storeState(f);
 }
 
-/// upsample for both sides at once: lane 0 of `x` is the first side.
-/// out[k] receives oversampled sample k of both sides as two doubles.
-inline void upsampleBoth(vorla::lockstep::ResamplerLanes& r, __m128 x, int factor,
-                         double (*out)[2]) noexcept
+/// Both sides: each section's two sides as lanes 0 and 1.
+template <std::size_t N>
+struct SideLanes
 {
-    auto put = [&](int k, __m128 v) { _mm_storeu_pd(out[k], _mm_cvtps_pd(v)); };
-    __m128 p[2];
-    r.upsampler1.up(x, p[0], p[1]);
-    if (factor < 4)
+    __m128 c[N];
+    __m128 x[N];
+    __m128 y[N];
+
+    SideLanes(const vorla::HalfbandFilter<N>& f0, const vorla::HalfbandFilter<N>& f1) noexcept
     {
-        put(0, p[0]);
-        put(1, p[1]);
-        return;
-    }
-    int k = 0;
-    for (__m128 q : p)
-    {
-        __m128 u[2];
-        r.upsampler2.up(q, u[0], u[1]);
-        if (factor <= 4)
+        for (std::size_t k = 0; k < N; ++k)
         {
-            put(k++, u[0]);
-            put(k++, u[1]);
-            continue;
-        }
-        for (__m128 v : u)
-        {
-            __m128 w0;
-            __m128 w1;
-            r.upsampler3.up(v, w0, w1);
-            put(k++, w0);
-            put(k++, w1);
+            c[k] = _mm_setr_ps(f0.c[k], f1.c[k], 0.0f, 0.0f);
+            x[k] = _mm_setr_ps(f0.xPrev[k], f1.xPrev[k], 0.0f, 0.0f);
+            y[k] = _mm_setr_ps(f0.yPrev[k], f1.yPrev[k], 0.0f, 0.0f);
         }
     }
+
+    void storeState(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1) const noexcept
+    {
+        for (std::size_t k = 0; k < N; ++k)
+        {
+            f0.xPrev[k] = _mm_cvtss_f32(x[k]);
+            f1.xPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(x[k], x[k], 1));
+            f0.yPrev[k] = _mm_cvtss_f32(y[k]);
+            f1.yPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(y[k], y[k], 1));
+        }
+    }
+
+    __m128 path(std::size_t first, __m128 s) noexcept
+    {
+        for (std::size_t k = first; k < N; k += 2)
+        {
+            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[k]), c[k]), x[k]);
+            x[k] = s;
+            y[k] = t;
+            s = t;
+        }
+        return s;
+    }
+};
+
+template <std::size_t N>
+inline void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
+                        const __m128* in, int n, __m128* out) noexcept
+{
+    SideLanes<N> lanes(f0, f1);
+    for (int i = 0; i < n; ++i)
+    {
+        out[2 * i] = lanes.path(0, in[i]);
+        out[2 * i + 1] = lanes.path(1, in[i]);
+    }
+    lanes.storeState(f0, f1);
 }
 
-/// downsample for both sides at once; lane 0 of the result is the first.
-inline __m128 downsampleBoth(vorla::lockstep::ResamplerLanes& r, int factor,
-                             const double (*in)[2]) noexcept
+template <std::size_t N>
+inline void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
+                          const __m128* in, int n, __m128* out) noexcept
 {
-    auto at = [&](int k) { return _mm_cvtpd_ps(_mm_loadu_pd(in[k])); };
-    if (factor < 4)
-        return r.downsampler1.down(at(0), at(1));
-    __m128 slot[2];
-    for (int j = 0; j < 2; ++j)
+    SideLanes<N> lanes(f0, f1);
+    for (int i = 0; i < n; ++i)
     {
-        const int base = j * (factor / 2);
-        if (factor <= 4)
-        {
-            slot[j] = r.downsampler2.down(at(base), at(base + 1));
-        }
-        else
-        {
-            const __m128 e0 = r.downsampler3.down(at(base), at(base + 1));
-            const __m128 e1 = r.downsampler3.down(at(base + 2), at(base + 3));
-            slot[j] = r.downsampler2.down(e0, e1);
-        }
+        const __m128 a = lanes.path(0, in[2 * i + 1]);
+        const __m128 b = lanes.path(1, in[2 * i]);
+        out[i] = _mm_mul_ps(_mm_set1_ps(0.5f), _mm_add_ps(a, b));
     }
-    return r.downsampler1.down(slot[0], slot[1]);
+    lanes.storeState(f0, f1);
 }
 
-/// The oversampled samples of one chunk.  Mono uses `mono`; stereo keeps
-/// both sides of a sample next to each other in `lanes`, ready to load as
-/// one SSE2 register.
+/// The samples of one chunk at every rate.  Mono uses the float arrays and
+/// `mono`; stereo the __m128 arrays (lanes 0 and 1 = the sides) and
+/// `lanes`, which holds both sides of a sample next to each other, ready to
+/// load as one SSE2 register.
 struct ChunkBuffers
 {
+    // Host rate, 2x, 4x, 8x.
+    float rate1[kChunkFrames];
+    float rate2[kChunkFrames * 2];
+    float rate4[kChunkFrames * 4];
+    float rate8[kChunkFrames * 8];
+    __m128 both1[kChunkFrames];
+    __m128 both2[kChunkFrames * 2];
+    __m128 both4[kChunkFrames * 4];
+    __m128 both8[kChunkFrames * 8];
     alignas(16) double lanes[kMaxSamples][2];
     double mono[kMaxSamples];
     PairFlags flags[kMaxSamples / 2];
-    int factor[kChunkFrames];
 };
+
+/// Up-samples `frames` host samples (in rate1 / both1) to the model's rate
+/// and widens them to doubles; returns the number of model samples.
+inline int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor, int frames,
+                         ChunkBuffers& b) noexcept
+{
+    const int count = frames * factor;
+    if (stereo)
+    {
+        __m128* top = b.both2;
+        upsampleRun(first.upsampler1, second.upsampler1, b.both1, frames, b.both2);
+        if (factor >= 4)
+        {
+            upsampleRun(first.upsampler2, second.upsampler2, b.both2, frames * 2, b.both4);
+            top = b.both4;
+        }
+        if (factor >= 8)
+        {
+            upsampleRun(first.upsampler3, second.upsampler3, b.both4, frames * 4, b.both8);
+            top = b.both8;
+        }
+        for (int k = 0; k < count; ++k)
+            _mm_store_pd(b.lanes[k], _mm_cvtps_pd(top[k]));
+    }
+    else
+    {
+        float* top = b.rate2;
+        upsampleRun(first.upsampler1, b.rate1, frames, b.rate2);
+        if (factor >= 4)
+        {
+            upsampleRun(first.upsampler2, b.rate2, frames * 2, b.rate4);
+            top = b.rate4;
+        }
+        if (factor >= 8)
+        {
+            upsampleRun(first.upsampler3, b.rate4, frames * 4, b.rate8);
+            top = b.rate8;
+        }
+        for (int k = 0; k < count; ++k)
+            b.mono[k] = top[k];
+    }
+    return count;
+}
+
+/// Rounds the model's outputs to floats and decimates them back to the
+/// host rate, into rate1 / both1.
+inline void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
+                            int frames, ChunkBuffers& b) noexcept
+{
+    const int count = frames * factor;
+    if (stereo)
+    {
+        __m128* top = factor == 8 ? b.both8 : factor == 4 ? b.both4 : b.both2;
+        for (int k = 0; k < count; ++k)
+            top[k] = _mm_cvtpd_ps(_mm_load_pd(b.lanes[k]));
+        if (factor >= 8)
+            downsampleRun(first.downsampler3, second.downsampler3, b.both8, frames * 4, b.both4);
+        if (factor >= 4)
+            downsampleRun(first.downsampler2, second.downsampler2, b.both4, frames * 2, b.both2);
+        downsampleRun(first.downsampler1, second.downsampler1, b.both2, frames, b.both1);
+    }
+    else
+    {
+        float* top = factor == 8 ? b.rate8 : factor == 4 ? b.rate4 : b.rate2;
+        for (int k = 0; k < count; ++k)
+            top[k] = static_cast<float>(b.mono[k]);
+        if (factor >= 8)
+            downsampleRun(first.downsampler3, b.rate8, frames * 4, b.rate4);
+        if (factor >= 4)
+            downsampleRun(first.downsampler2, b.rate4, frames * 2, b.rate2);
+        downsampleRun(first.downsampler1, b.rate2, frames, b.rate1);
+    }
+}
 
 } // namespace
 
@@ -548,54 +657,49 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     AmpChannel& second = ampChannels[1];
 
     // Each chunk of host samples passes three phases: up-sampling (with the
-    // anti-denormal sine and the flags of every pair read), the model over
+    // anti-denormal sine, and the flags of every pair read), the model over
     // all oversampled samples of the chunk, and down-sampling with the
     // output level.  Every filter and stage still sees its own samples in
     // the same order as sample-by-sample processing, so the result is the
-    // same to the bit; the model simply keeps more work in flight.
+    // same to the bit; the processor simply gets more independent work.
     ChunkBuffers buffers;
     int32_t i = 0;
     while (i < sampleFrames)
     {
-        // A chunk ends early where the mono/stereo switch changes, so the
-        // switch is honoured per host sample.
-        const int32_t stereo = stereoOn.load(kRelaxed);
-        // Stereo keeps both sides' resamplers in lanes for the chunk.
-        vorla::lockstep::ResamplerLanes resamplers{};
-        if (stereo == 1)
-            resamplers.load(first, second);
+        // The mono/stereo switch and the oversampling factor are read at
+        // every host sample; a chunk ends where either changes.
+        const int32_t stereoFlag = stereoOn.load(kRelaxed);
+        const bool stereo = stereoFlag == 1;
+        const int factor = oversampling.load(kRelaxed);
         int frames = 0;
-        int count = 0;
         for (; frames < kChunkFrames && i + frames < sampleFrames; ++frames, --n)
         {
-            if (frames > 0 && stereoOn.load(kRelaxed) != stereo)
+            if (frames > 0 && (stereoOn.load(kRelaxed) != stereoFlag ||
+                               oversampling.load(kRelaxed) != factor))
                 break;
             // The phase restarts with every block and runs backwards in it.
             const double antiDenormal =
                 n < vorla::AntiDenormalTable::kSize
                     ? table.values[n]
                     : kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
-            const int factor = oversampling.load(kRelaxed);
-            buffers.factor[frames] = factor;
             const int32_t at = i + frames;
             const float x1 = static_cast<float>(static_cast<double>(acceptInput(in1[at])) + antiDenormal);
-            if (stereo == 1)
+            if (stereo)
             {
                 const float x2 =
                     static_cast<float>(static_cast<double>(acceptInput(in2[at])) + antiDenormal);
-                upsampleBoth(resamplers, _mm_setr_ps(x1, x2, 0.0f, 0.0f), factor,
-                             &buffers.lanes[count]);
+                buffers.both1[frames] = _mm_setr_ps(x1, x2, 0.0f, 0.0f);
             }
             else
             {
-                upsample(first, x1, factor, &buffers.mono[count], 1);
+                buffers.rate1[frames] = x1;
             }
             for (int pair = 0; pair < factor / 2; ++pair)
-                buffers.flags[count / 2 + pair] = readPairFlags(*this);
-            count += factor;
+                buffers.flags[frames * (factor / 2) + pair] = readPairFlags(*this);
         }
 
-        if (stereo == 1)
+        const int count = upsampleChunk(first, second, stereo, factor, frames, buffers);
+        if (stereo)
         {
             vorla::SidesCoefficients coefficients;
             coefficients.load(first, second, snapshot);
@@ -607,39 +711,33 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         {
             vorla::runSamplesOneSide(first, buffers.mono, count, buffers.flags, snapshot, rate);
         }
+        downsampleChunk(first, second, stereo, factor, frames, buffers);
 
-        int k = 0;
         for (int h = 0; h < frames; ++h)
         {
             const int32_t at = i + h;
-            const int factor = buffers.factor[h];
-            if (stereo == 1)
+            if (stereo)
             {
-                const __m128 y = downsampleBoth(resamplers, factor, &buffers.lanes[k]);
-                const float y1 = _mm_cvtss_f32(y);
-                const float y2 = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
-                const double v1 = static_cast<double>(y1) * kOutputGain;
+                const __m128 y = buffers.both1[h];
+                const double v1 = static_cast<double>(_mm_cvtss_f32(y)) * kOutputGain;
                 out1[at] = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
-                const double v2 = static_cast<double>(y2) * kOutputGain;
+                const double v2 =
+                    static_cast<double>(_mm_cvtss_f32(_mm_shuffle_ps(y, y, 1))) * kOutputGain;
                 out2[at] = static_cast<float>(v2 * static_cast<double>(parameterValue(kVolume)));
             }
             else
             {
-                const float y1 = downsample(first, factor, &buffers.mono[k], 1);
-                const double v1 = static_cast<double>(y1) * kOutputGain;
+                const double v1 = static_cast<double>(buffers.rate1[h]) * kOutputGain;
                 const float left =
                     static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
                 out1[at] = left;
                 // Mono: the second side rests with its state as it was.  (A
                 // flag other than 0 or 1 cannot be stored; output 2 is then
                 // left alone.)
-                if (stereo == 0)
+                if (stereoFlag == 0)
                     out2[at] = left;
             }
-            k += factor;
         }
-        if (stereo == 1)
-            resamplers.storeState(first, second);
         i += frames;
     }
 }
