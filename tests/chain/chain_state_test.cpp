@@ -205,6 +205,33 @@ TEST(ChainState, VoicingsLeftBehindKeepTheirStateAndResumeFromIt)
     EXPECT_TRUE(sameBytes(fx->ampChannels[0].cleanBrightShelf, clean.cleanBrightShelf));
 }
 
+TEST(ChainState, ValuesOutsideTheVoicingAreNotRead)
+{
+    // Written straight into the stored values and flags (the parameter path
+    // would hold the foreign drive at 0.5): the chain must not read them.
+    const auto signal = guitarSignal(800, 44100.0f);
+    for (int voicing = 0; voicing < 3; ++voicing)
+    {
+        auto plain = makeVorla();
+        auto moved = makeVorla();
+        for (Vorla* fx : {plain.get(), moved.get()})
+        {
+            fx->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
+            fx->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
+        }
+        if (voicing != 1)
+            moved->paramValues[storageSlot(kDrive1)].store(0.97f);
+        if (voicing != 2)
+        {
+            moved->paramValues[storageSlot(kDrive2)].store(0.03f);
+            moved->boostOn.store(1);
+        }
+        EXPECT_TRUE(vorla::test::sameBits(process(*plain, signal, signal, 256),
+                                          process(*moved, signal, signal, 256)))
+            << "voicing " << voicing;
+    }
+}
+
 TEST(ChainState, OneFrameBlockAddsAnExactZero)
 {
     // The small sine is sin(n * ...) with n counting down to 0 at the last
