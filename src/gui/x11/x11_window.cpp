@@ -81,11 +81,13 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -260,6 +262,7 @@ private:
     CPoint lastPointer;
     unsigned int lastMask = 0;
     int32_t pressLatch = 0; // button word of the press being dispatched, until first read
+    int32_t pressDepth = 0; // > 0 while a press (and its mouse loop) is dispatched
     CRect pendingExpose; // merged Expose areas until count == 0
     bool exposePending = false;
 };
@@ -504,8 +507,27 @@ void X11PlatformWindow::setCursor(int32_t type)
     XFlush(display);
 }
 
+Bool isRepaintOrDestruction(Display*, XEvent* event, XPointer window)
+{
+    return (event->type == Expose || event->type == DestroyNotify) &&
+           event->xany.window == *reinterpret_cast<Window*>(window);
+}
+
 void X11PlatformWindow::pumpEvents()
 {
+    if (pressDepth > 0)
+    {
+        // Inside a press's mouse loop (a knob drag, a button's redraw): only
+        // repaints and the window's destruction are handled; keys, wheel and
+        // further presses stay queued until the gesture has ended, so that
+        // no second gesture starts inside the first.  XCheckIfEvent reads
+        // what has arrived without waiting.
+        XEvent event;
+        while (window != 0 &&
+               XCheckIfEvent(display, &event, &isRepaintOrDestruction, reinterpret_cast<XPointer>(&window)))
+            handleEvent(event);
+        return;
+    }
     // XPending flushes the output and reads what the server sent, without
     // waiting; XNextEvent then never blocks.
     while (window != 0 && XPending(display) > 0)
@@ -558,7 +580,9 @@ void X11PlatformWindow::handleEvent(XEvent& event)
             // The event's state is from just before the press: add the
             // pressed button itself.
             pressLatch = buttonWord(event.xbutton.state | (Button1Mask << (event.xbutton.button - Button1)));
+            ++pressDepth;
             frame.platformButtonPress(where);
+            --pressDepth;
             pressLatch = 0;
             break;
         case Button4:
@@ -615,8 +639,16 @@ std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* par
                                                         int32_t height)
 {
     // The frame's own connection, to the display named by the environment
-    // (the host's display: the parent window lives there).
-    Display* display = XOpenDisplay(nullptr);
+    // (the host's display: the parent window lives there).  A server busy
+    // with many connections coming and going can reset a new one during its
+    // setup; a couple of quick retries ride that out.
+    Display* display = nullptr;
+    for (int attempt = 0; attempt < 3 && !display; ++attempt)
+    {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        display = XOpenDisplay(nullptr);
+    }
     if (!display)
         return nullptr;
     registerConnection(display);
