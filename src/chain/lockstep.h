@@ -123,17 +123,43 @@ inline ToneCoefficients packToneStack(ToneStack& t0, ToneStack& t1, const BlockS
 
 // --- Triode stage ------------------------------------------------------------
 
-/// processTriodeStage on two stages (lane 0: s0, lane 1: s1), whose
-/// coefficients `k` holds.
-inline void processTriodeStage(const StageCoefficients& k, TriodeStage& s0, TriodeStage& s1,
-                               Lanes& sample, Lanes rate) noexcept
+/// The state of two stages, one per lane.
+struct StageState
+{
+    Lanes Vg, Vk, Vp, Ig, Ip, out;
+
+    void load(const TriodeStage& s0, const TriodeStage& s1) noexcept
+    {
+        Vg = lockstep::load(s0.Vg, s1.Vg);
+        Vk = lockstep::load(s0.Vk, s1.Vk);
+        Vp = lockstep::load(s0.Vp, s1.Vp);
+        Ig = lockstep::load(s0.Ig, s1.Ig);
+        Ip = lockstep::load(s0.Ip, s1.Ip);
+        out = lockstep::load(s0.out, s1.out);
+    }
+
+    void store(TriodeStage& s0, TriodeStage& s1) const noexcept
+    {
+        lockstep::store(s0.Vg, s1.Vg, Vg);
+        lockstep::store(s0.Vk, s1.Vk, Vk);
+        lockstep::store(s0.Vp, s1.Vp, Vp);
+        lockstep::store(s0.Ig, s1.Ig, Ig);
+        lockstep::store(s0.Ip, s1.Ip, Ip);
+        lockstep::store(s0.out, s1.out, out);
+    }
+};
+
+/// processTriodeStage on two stages whose coefficients `k` and state `st`
+/// hold, one per lane.
+inline void processTriodeStage(const StageCoefficients& k, StageState& st, Lanes& sample,
+                               Lanes rate) noexcept
 {
     const Lanes one = splat(1.0);
     const Lanes zero = _mm_setzero_pd();
 
-    const Lanes Vk = load(s0.Vk, s1.Vk);
-    const Lanes VpOld = load(s0.Vp, s1.Vp);
-    const Lanes outOld = load(s0.out, s1.out);
+    const Lanes Vk = st.Vk;
+    const Lanes VpOld = st.Vp;
+    const Lanes outOld = st.out;
 
     const Lanes x = sample;
     const Lanes vkOld = Vk;
@@ -164,12 +190,22 @@ inline void processTriodeStage(const StageCoefficients& k, TriodeStage& s0, Trio
 
     const Lanes vk = (Ip + Ig + k.Ck * vkOld * rate) * k.cathodeCoef;
 
-    store(s0.Vg, s1.Vg, Vg);
-    store(s0.Vk, s1.Vk, _mm_andnot_pd(_mm_cmple_pd(vk, zero), vk));
-    store(s0.Vp, s1.Vp, vpNew);
-    store(s0.Ig, s1.Ig, Ig);
-    store(s0.Ip, s1.Ip, Ip);
-    store(s0.out, s1.out, out);
+    st.Vg = Vg;
+    st.Vk = _mm_andnot_pd(_mm_cmple_pd(vk, zero), vk);
+    st.Vp = vpNew;
+    st.Ig = Ig;
+    st.Ip = Ip;
+    st.out = out;
+}
+
+/// The same on two stage records (lane 0: s0, lane 1: s1).
+inline void processTriodeStage(const StageCoefficients& k, TriodeStage& s0, TriodeStage& s1,
+                               Lanes& sample, Lanes rate) noexcept
+{
+    StageState st;
+    st.load(s0, s1);
+    processTriodeStage(k, st, sample, rate);
+    st.store(s0, s1);
 }
 
 inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& sample, Lanes rate) noexcept

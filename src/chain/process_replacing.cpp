@@ -86,20 +86,31 @@ constexpr int indexOf(Biquad AmpChannel::*member) noexcept
 }
 
 /// Every coefficient of both sides in lanes, loaded once per chunk (the
-/// design does not change within one).
+/// design does not change within one), and the stage states, which only
+/// the chain itself changes: they go back to the records after the chunk.
 struct SidesCoefficients
 {
     lockstep::StageCoefficients stages[kStageCount];
+    lockstep::StageState states[kStageCount];
     lockstep::BiquadCoefficients biquads[kBiquadCount];
     lockstep::ToneCoefficients tone;
 
     void load(AmpChannel& first, AmpChannel& second, const BlockSnapshot& s) noexcept
     {
         for (int k = 0; k < kStageCount; ++k)
+        {
             stages[k] = lockstep::packStage(first.*kStages[k], second.*kStages[k]);
+            states[k].load(first.*kStages[k], second.*kStages[k]);
+        }
         for (int k = 0; k < kBiquadCount; ++k)
             biquads[k] = lockstep::packBiquad(first.*kBiquads[k], second.*kBiquads[k]);
         tone = lockstep::packToneStack(first.toneStack, second.toneStack, s);
+    }
+
+    void storeStates(AmpChannel& first, AmpChannel& second) const noexcept
+    {
+        for (int k = 0; k < kStageCount; ++k)
+            states[k].store(first.*kStages[k], second.*kStages[k]);
     }
 };
 
@@ -108,14 +119,14 @@ struct BothSides
 {
     AmpChannel& first;
     AmpChannel& second;
-    const SidesCoefficients& k;
+    SidesCoefficients& k;
     using Sample = lockstep::Lanes;
 
     static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
     void stage(TriodeStage AmpChannel::*member, Sample& x, const double& rate) noexcept
     {
-        lockstep::processTriodeStage(k.stages[indexOf(member)], first.*member, second.*member, x,
-                                     lockstep::splat(rate));
+        const int index = indexOf(member);
+        lockstep::processTriodeStage(k.stages[index], k.states[index], x, lockstep::splat(rate));
     }
     void filter(Biquad AmpChannel::*member, Sample& x) noexcept
     {
@@ -320,6 +331,7 @@ void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b,
     k.load(first, second, s);
     BothSides sides{first, second, k};
     runPair(sides, a, b, s, flags, rate);
+    k.storeStates(first, second);
 }
 
 } // namespace lockstep
@@ -706,6 +718,7 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             vorla::BothSides sides{first, second, coefficients};
             auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
             vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
+            coefficients.storeStates(first, second);
         }
         else
         {
