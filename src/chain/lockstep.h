@@ -10,18 +10,18 @@
 // scalar code.  Data-dependent choices become per-lane selects; exp and the
 // tone stack's coefficient update stay scalar calls per lane.
 //
-// The states stay where they live, in the two AmpChannel records: each
-// primitive loads both sides' fields into the lanes, runs one sample and
-// stores them back.
+// The coefficients of both sides are loaded into lanes once per chunk of
+// samples (StageCoefficients, BiquadCoefficients, ToneCoefficients); states
+// are loaded from the two records for a step and stored back, or, for the
+// stages, kept in lanes for the chunk (StageState).  The same two-lane stage
+// step also serves one side, with two different stages in the lanes.
 #pragma once
 
 #include "chain/amp_channel.h"
 #include "dsp/tube_table.h"
 
 #include <emmintrin.h>
-#include <xmmintrin.h>
 
-#include <cstddef>
 #include <cmath>
 #include <initializer_list>
 
@@ -315,138 +315,6 @@ inline Lanes stageShaper(Lanes x) noexcept
     const Lanes shaped = splat(250.0) * (splat(1.0) - _mm_set_pd(e1, e0));
     return select(positive, shaped, x);
 }
-
-// --- Half-band resamplers ------------------------------------------------------------
-
-/// The half-band filters of both sides as the lanes 0 and 1 of SSE
-/// registers (lanes 2 and 3 carry zeros).  Loaded from the two sides for a
-/// chunk of samples; only the states go back (the coefficients are the
-/// design's and are never written here).
-template <std::size_t N>
-struct HalfbandLanes
-{
-    __m128 c[N];
-    __m128 xPrev[N];
-    __m128 yPrev[N];
-
-    void load(const HalfbandFilter<N>& f0, const HalfbandFilter<N>& f1) noexcept
-    {
-        for (std::size_t k = 0; k < N; ++k)
-        {
-            c[k] = _mm_setr_ps(f0.c[k], f1.c[k], 0.0f, 0.0f);
-            xPrev[k] = _mm_setr_ps(f0.xPrev[k], f1.xPrev[k], 0.0f, 0.0f);
-            yPrev[k] = _mm_setr_ps(f0.yPrev[k], f1.yPrev[k], 0.0f, 0.0f);
-        }
-    }
-
-    void storeState(HalfbandFilter<N>& f0, HalfbandFilter<N>& f1) const noexcept
-    {
-        for (std::size_t k = 0; k < N; ++k)
-        {
-            f0.xPrev[k] = _mm_cvtss_f32(xPrev[k]);
-            f1.xPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(xPrev[k], xPrev[k], 1));
-            f0.yPrev[k] = _mm_cvtss_f32(yPrev[k]);
-            f1.yPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(yPrev[k], yPrev[k], 1));
-        }
-    }
-
-    /// One path (sections first, first + 2, ...), as runHalfbandPath.
-    __m128 path(std::size_t first, __m128 s) noexcept
-    {
-        for (std::size_t k = first; k < N; k += 2)
-        {
-            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, yPrev[k]), c[k]), xPrev[k]);
-            xPrev[k] = s;
-            yPrev[k] = t;
-            s = t;
-        }
-        return s;
-    }
-
-    /// processHalfband on both lanes.
-    void up(__m128 input, __m128& earlier, __m128& later) noexcept
-    {
-        earlier = path(0, input);
-        later = path(1, input);
-    }
-
-    /// decimateHalfband on both lanes.
-    __m128 down(__m128 first, __m128 second) noexcept
-    {
-        const __m128 a = path(0, second);
-        const __m128 b = path(1, first);
-        return _mm_mul_ps(_mm_set1_ps(0.5f), _mm_add_ps(a, b));
-    }
-};
-
-/// One side's half-band filter with its two paths as lanes 0 (path A) and
-/// 1 (path B): sections 2j and 2j + 1 sit next to each other in memory, so
-/// each step loads and stores both paths' coefficients and states at once.
-template <std::size_t N>
-inline __m128 runHalfbandPaths(HalfbandFilter<N>& f, __m128 s) noexcept
-{
-    // __m64 may alias the float pairs (movlps / movlps to memory).
-    const __m128 zero = _mm_setzero_ps();
-    for (std::size_t k = 0; k < N; k += 2)
-    {
-        const __m128 c = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.c[k]));
-        const __m128 x = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.xPrev[k]));
-        const __m128 y = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(&f.yPrev[k]));
-        const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y), c), x);
-        _mm_storel_pi(reinterpret_cast<__m64*>(&f.xPrev[k]), s);
-        _mm_storel_pi(reinterpret_cast<__m64*>(&f.yPrev[k]), t);
-        s = t;
-    }
-    return s;
-}
-
-/// processHalfband with both paths in one register.
-template <std::size_t N>
-inline void processHalfbandPaths(HalfbandFilter<N>& f, float input, float& earlier,
-                                 float& later) noexcept
-{
-    const __m128 out = runHalfbandPaths(f, _mm_set1_ps(input));
-    earlier = _mm_cvtss_f32(out);
-    later = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-}
-
-/// decimateHalfband with both paths in one register.
-template <std::size_t N>
-inline float decimateHalfbandPaths(HalfbandFilter<N>& f, float first, float second) noexcept
-{
-    const __m128 out = runHalfbandPaths(f, _mm_setr_ps(second, first, 0.0f, 0.0f));
-    const float a = _mm_cvtss_f32(out);
-    const float b = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
-    return 0.5f * (a + b);
-}
-
-/// The six resamplers of both sides.
-struct ResamplerLanes
-{
-    HalfbandLanes<12> upsampler1, downsampler1;
-    HalfbandLanes<8> upsampler2, downsampler2;
-    HalfbandLanes<4> upsampler3, downsampler3;
-
-    void load(const AmpChannel& first, const AmpChannel& second) noexcept
-    {
-        upsampler1.load(first.upsampler1, second.upsampler1);
-        downsampler1.load(first.downsampler1, second.downsampler1);
-        upsampler2.load(first.upsampler2, second.upsampler2);
-        downsampler2.load(first.downsampler2, second.downsampler2);
-        upsampler3.load(first.upsampler3, second.upsampler3);
-        downsampler3.load(first.downsampler3, second.downsampler3);
-    }
-
-    void storeState(AmpChannel& first, AmpChannel& second) const noexcept
-    {
-        upsampler1.storeState(first.upsampler1, second.upsampler1);
-        downsampler1.storeState(first.downsampler1, second.downsampler1);
-        upsampler2.storeState(first.upsampler2, second.upsampler2);
-        downsampler2.storeState(first.downsampler2, second.downsampler2);
-        upsampler3.storeState(first.upsampler3, second.upsampler3);
-        downsampler3.storeState(first.downsampler3, second.downsampler3);
-    }
-};
 
 // --- The chain ------------------------------------------------------------------------
 
