@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -216,6 +219,56 @@ TEST(Process, ToneControlsChangeAtTheNextBlock)
         EXPECT_FALSE(sameBits({s2.begin(), s2.begin() + 4}, {c2.begin(), c2.begin() + 4}))
             << "index " << index;
     }
+}
+
+/// Processes `signal` as one block while another thread calls
+/// setParameter(index, value) about `delayMs` into the block, the way a
+/// host's automation does.
+Stereo renderWithChangeDuringBlock(vorla::host::PluginInstance& fx, const std::vector<float>& signal,
+                                   int32_t index, float value, int delayMs)
+{
+    std::atomic<bool> started{false};
+    std::thread automation([&] {
+        while (!started.load())
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        fx.setParameter(index, value);
+    });
+    started.store(true);
+    Stereo out = render(fx, signal, signal, signal.size());
+    automation.join();
+    return out;
+}
+
+TEST(Process, ToneControlMovedDuringABlockWaitsForTheNextBlock)
+{
+    // The block sees Low either as it was at its start or, if the change
+    // came first, as changed: never a mix.
+    const auto signal = guitarSignal(88200, 44100.0f);
+    auto before = createEffect();
+    auto after = createEffect();
+    after->setParameter(kLow, 0.95f);
+    const auto oldLow = render(*before, signal, signal, signal.size()).left;
+    const auto newLow = render(*after, signal, signal, signal.size()).left;
+    ASSERT_FALSE(sameBits(oldLow, newLow));
+
+    auto fx = createEffect();
+    const auto out = renderWithChangeDuringBlock(*fx, signal, kLow, 0.95f, 5).left;
+    EXPECT_TRUE(sameBits(out, oldLow) || sameBits(out, newLow));
+}
+
+TEST(Process, VolumeMovedDuringABlockActsFromTheNextHostSample)
+{
+    const auto signal = guitarSignal(88200, 44100.0f);
+    auto fx = createEffect();
+    const auto out = renderWithChangeDuringBlock(*fx, signal, kVolume, 0.0f, 5).left;
+    // Sound up to some sample, exact silence from the next one on.
+    std::size_t firstSilent = out.size();
+    while (firstSilent > 0 && out[firstSilent - 1] == 0.0f)
+        --firstSilent;
+    EXPECT_LT(firstSilent, out.size()) << "the change never arrived";
+    for (std::size_t n = 0; n + 100 < firstSilent; n += 100)
+        EXPECT_NE(peak({out.begin() + n, out.begin() + n + 100}), 0.0) << n;
 }
 
 TEST(Process, UnusableInputSamplesEnterAsSilence)
