@@ -515,6 +515,39 @@ TEST_F(X11Editor, ArrowKeysMoveTheClickedKnob)
     expectGesture(8);
 }
 
+TEST_F(X11Editor, KeysTheEditorDoesNotUseReachTheHostsWindow)
+{
+    XSelectInput(display, parent, KeyPressMask | KeyReleaseMask);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    {
+        Hand hand;
+        hand.moveTo(300, 100); // over the editor, away from every control
+        hand.key(XK_space, true);
+        hand.key(XK_space, false);
+        XSync(hand.display, False);
+    }
+    bool pressed = false, released = false;
+    for (int i = 0; i < 200 && !(pressed && released); ++i)
+    {
+        idleFor(5);
+        while (XPending(display))
+        {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.xany.window != parent)
+                continue;
+            if (event.type == KeyPress && XLookupKeysym(&event.xkey, 0) == XK_space)
+                pressed = true;
+            if (event.type == KeyRelease && XLookupKeysym(&event.xkey, 0) == XK_space)
+                released = true;
+        }
+    }
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(editCalls().empty());
+}
+
 TEST_F(X11Editor, RepeatedOpenAndCloseLeavesNothingBehind)
 {
     ASSERT_EQ(openEditor(parent), 1); // warm up whatever Xlib keeps per process

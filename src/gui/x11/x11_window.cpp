@@ -56,9 +56,14 @@
 //
 //  - Keys: KeyPress / KeyRelease become VST key codes (arrows, Tab, Return,
 //    Escape, Backspace and plain characters) with Shift, Control and Alt as
-//    modifiers.  A press in the window takes the keyboard focus so that the
-//    arrow keys reach the focused knob; hosts that keep the focus forward
-//    keys through effEditKeyDown instead.
+//    modifiers.  The window never takes the keyboard focus: while the host's
+//    window has it and the pointer is over the editor, the server reports
+//    keys to the editor's window (the pointer window inside the focus
+//    window).  A key the editor does not use - the host's transport on the
+//    space bar, its shortcuts - is sent on to the parent window
+//    (XSendEvent, propagating to whichever ancestor wants keys), so hovering
+//    the editor never swallows the host's keys.  Hosts that forward keys
+//    through effEditKeyDown reach the same handling.
 //
 //  - Cursors: XCreateFontCursor shapes for the toolkit's cursor types,
 //    created on first use, freed with the window; the default restores the
@@ -242,12 +247,15 @@ public:
 
 private:
     void handleEvent(XEvent& event);
+    /// Hands a key the editor did not use to the host's window.
+    void forwardKey(const XEvent& event);
     bool queryPointer(int& rootX, int& rootY, unsigned int& mask);
     /// Converts `area` of the back buffer into the XImage's pixel format.
     void convert(const Raster& backBuffer, const CRect& area);
 
     CFrame& frame;
     Display* display;
+    Window parentWindow = 0;
     Window window = 0;
     bool destroyed = false;
     GC gc = nullptr;
@@ -310,6 +318,7 @@ bool X11PlatformWindow::create(Window parent, int32_t width, int32_t height)
     }
     visual = parentAttributes.visual;
     depth = parentAttributes.depth;
+    parentWindow = parent;
 
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None; // the back buffer paints every pixel
@@ -538,6 +547,17 @@ void X11PlatformWindow::pumpEvents()
     }
 }
 
+void X11PlatformWindow::forwardKey(const XEvent& event)
+{
+    // The child sits at (0, 0) of the parent: the coordinates stay as they are.
+    XEvent copy = event;
+    copy.xkey.window = parentWindow;
+    copy.xkey.subwindow = window;
+    const long mask = event.type == KeyPress ? KeyPressMask : KeyReleaseMask;
+    XSendEvent(display, parentWindow, True, mask, &copy);
+    XFlush(display);
+}
+
 void X11PlatformWindow::handleEvent(XEvent& event)
 {
     if (event.xany.window != window)
@@ -575,8 +595,6 @@ void X11PlatformWindow::handleEvent(XEvent& event)
         case Button1:
         case Button2:
         case Button3:
-            // The arrow keys should reach the knob the user just touched.
-            XSetInputFocus(display, window, RevertToParent, CurrentTime);
             // The event's state is from just before the press: add the
             // pressed button itself.
             pressLatch = buttonWord(event.xbutton.state | (Button1Mask << (event.xbutton.button - Button1)));
@@ -612,13 +630,11 @@ void X11PlatformWindow::handleEvent(XEvent& event)
         // A frame that was closed while its events were being handled
         // (its window still exists until that handling returns) takes no keys.
         VstKeyCode key{};
+        int32_t used = -1;
         if (isValid() && frame.isOpen() && translateKey(event.xkey, key))
-        {
-            if (event.type == KeyPress)
-                frame.platformKeyDown(key);
-            else
-                frame.platformKeyUp(key);
-        }
+            used = event.type == KeyPress ? frame.platformKeyDown(key) : frame.platformKeyUp(key);
+        if (used != 1 && isValid())
+            forwardKey(event);
         break;
     }
     case DestroyNotify:
