@@ -670,8 +670,7 @@ TEST_F(X11Editor, TwoInstancesSideBySide)
     EXPECT_EQ(childrenOf(display, otherParent).size(), 1u);
     second->setParameter(12, 0.3f);
     second->dispatch(effEditIdle);
-    second->dispatch(effEditClose);
-    second.reset();
+    second.reset(); // effClose with the editor still open: its window goes too
     XSync(display, False);
     EXPECT_TRUE(childrenOf(display, otherParent).empty());
     XDestroyWindow(display, otherParent);
