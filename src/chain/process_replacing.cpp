@@ -20,6 +20,10 @@
 #include <cmath>
 #include <cstddef>
 
+// The segments below must fold into the per-sample loops: a call per
+// segment and sample costs more than the segment's arithmetic.
+#define VORLA_SEGMENT inline __attribute__((always_inline))
+
 namespace vorla {
 
 namespace {
@@ -143,7 +147,7 @@ struct BothSides
 
 /// Input gain and the input stage shared by the voicings.
 template <class Side>
-inline void runInputSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
+VORLA_SEGMENT void runInputSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
                             const double& rate) noexcept
 {
     x = Side::scale(x, s.inputGain);
@@ -152,7 +156,7 @@ inline void runInputSegment(Side& side, typename Side::Sample& x, const BlockSna
 
 /// The voicing up to its first stage; gives that stage.
 template <class Side>
-inline TriodeStage AmpChannel::*prepareFirstStage(Side& side, typename Side::Sample& x,
+VORLA_SEGMENT TriodeStage AmpChannel::*prepareFirstStage(Side& side, typename Side::Sample& x,
                                                   const BlockSnapshot& s,
                                                   const PairFlags& flags) noexcept
 {
@@ -190,7 +194,7 @@ inline TriodeStage AmpChannel::*prepareFirstStage(Side& side, typename Side::Sam
 
 /// The voicing up to and including its first stage.
 template <class Side>
-inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
+VORLA_SEGMENT void runFirstStageSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
                                  const PairFlags& flags, const double& rate) noexcept
 {
     side.stage(prepareFirstStage(side, x, s, flags), x, rate);
@@ -198,7 +202,7 @@ inline void runFirstStageSegment(Side& side, typename Side::Sample& x, const Blo
 
 /// The rest of the voicing: its second stage and what follows it.
 template <class Side>
-inline void runSecondStageSegment(Side& side, typename Side::Sample& x, const PairFlags& flags,
+VORLA_SEGMENT void runSecondStageSegment(Side& side, typename Side::Sample& x, const PairFlags& flags,
                                   const double& rate) noexcept
 {
     if (flags.channelOverdrive != 0)
@@ -231,7 +235,7 @@ inline void runSecondStageSegment(Side& side, typename Side::Sample& x, const Pa
 
 /// Tone stack, power-stage level, power tubes, DC blocker.
 template <class Side>
-inline void runPowerSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s) noexcept
+VORLA_SEGMENT void runPowerSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s) noexcept
 {
     side.tone(s, x);
     x = Side::scale(Side::scale(x, s.contourLevel), s.powerDrive);
@@ -290,6 +294,10 @@ inline void runSamplesOneSide(AmpChannel& ch, double* x, int count, const PairFl
     runInputSegment(side, x[0], s, rate);
     for (int u = 1; u < count; ++u)
     {
+        if (u >= 3)
+            runPowerSegment(side, x[u - 3], s);
+        if (u >= 2)
+            runSecondStageSegment(side, x[u - 2], flags[(u - 2) / 2], rate);
         double first = x[u - 1];
         TriodeStage AmpChannel::*stage1 = prepareFirstStage(side, first, s, flags[(u - 1) / 2]);
         const lockstep::StageCoefficients& k = stage1 == &AmpChannel::cleanStage1    ? withClean
@@ -299,10 +307,6 @@ inline void runSamplesOneSide(AmpChannel& ch, double* x, int count, const PairFl
         lockstep::processTriodeStage(k, ch.inputStage, ch.*stage1, both, laneRate);
         x[u] = lockstep::lane0(both);
         x[u - 1] = lockstep::lane1(both);
-        if (u >= 2)
-            runSecondStageSegment(side, x[u - 2], flags[(u - 2) / 2], rate);
-        if (u >= 3)
-            runPowerSegment(side, x[u - 3], s);
     }
     // Drain the pipeline (count is at least 2).
     runFirstStageSegment(side, x[count - 1], s, flags[(count - 1) / 2], rate);
