@@ -262,7 +262,8 @@ inline void runPair(Side& side, typename Side::Sample& a, typename Side::Sample&
 /// belong to sample u.  The four segments work on four different samples at
 /// once, so the processor overlaps their dependency chains.
 template <class Side>
-inline void runSamples(Side& side, typename Side::Sample* x, int count, const PairFlags* flags,
+inline void runSamples(Side& side, typename Side::Sample* __restrict x, int count,
+                       const PairFlags* __restrict flags,
                        const BlockSnapshot& s, const double& rate) noexcept
 {
     for (int u = 0; u < count + 3; ++u)
@@ -281,7 +282,8 @@ inline void runSamples(Side& side, typename Side::Sample* x, int count, const Pa
 /// The same as runSamples for one side, with the input stage (on sample u)
 /// and the voicing's first stage (on sample u - 1) as the two lanes of one
 /// SSE2 stage step: two independent stages for the price of one.
-inline void runSamplesOneSide(AmpChannel& ch, double* x, int count, const PairFlags* flags,
+inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
+                              const PairFlags* __restrict flags,
                               const BlockSnapshot& s, const double& rate) noexcept
 {
     // The input stage paired with each voicing's first stage.
