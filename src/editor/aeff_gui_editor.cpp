@@ -4,17 +4,8 @@
 #include "gui/platform.h"
 #include "plugin/audio_effect_x.h"
 
-#include <ctime>
-
-uint32_t currentTickCount() noexcept
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t milliseconds = static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(milliseconds);
-}
-
+// The tick count is the platform's monotonic millisecond clock (wrapping at
+// 2^32); tests install a platform with a clock of their own.
 AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner), lastTicks(platformTickCount())
 {
     // Register with the effect: the host learns from the flag that there is

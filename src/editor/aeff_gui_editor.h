@@ -18,10 +18,6 @@
 
 class CFrame;
 
-/// Milliseconds of a monotonic clock, wrapping at 2^32 like the tick count
-/// of the idle pass expects.
-uint32_t currentTickCount() noexcept;
-
 class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface
 {
 public:
