@@ -465,57 +465,66 @@ inline void downsampleRun(vorla::HalfbandFilter<N>& f, const float* in, int n, f
     lanes.storeState(f);
 }
 
-/// Both sides: each section's two sides as lanes 0 and 1.
+/// Both sides: each pair of sections (2j for path A, 2j + 1 for path B)
+/// of both sides in one register, lanes (A first, B first, A second,
+/// B second).
 template <std::size_t N>
-struct SideLanes
+struct SidePathLanes
 {
-    __m128 c[N];
-    __m128 x[N];
-    __m128 y[N];
+    static constexpr std::size_t kPairs = N / 2;
+    __m128 c[kPairs];
+    __m128 x[kPairs];
+    __m128 y[kPairs];
 
-    SideLanes(const vorla::HalfbandFilter<N>& f0, const vorla::HalfbandFilter<N>& f1) noexcept
+    SidePathLanes(const vorla::HalfbandFilter<N>& f0, const vorla::HalfbandFilter<N>& f1) noexcept
     {
-        for (std::size_t k = 0; k < N; ++k)
+        for (std::size_t j = 0; j < kPairs; ++j)
         {
-            c[k] = _mm_setr_ps(f0.c[k], f1.c[k], 0.0f, 0.0f);
-            x[k] = _mm_setr_ps(f0.xPrev[k], f1.xPrev[k], 0.0f, 0.0f);
-            y[k] = _mm_setr_ps(f0.yPrev[k], f1.yPrev[k], 0.0f, 0.0f);
+            c[j] = _mm_setr_ps(f0.c[2 * j], f0.c[2 * j + 1], f1.c[2 * j], f1.c[2 * j + 1]);
+            x[j] = _mm_setr_ps(f0.xPrev[2 * j], f0.xPrev[2 * j + 1], f1.xPrev[2 * j],
+                               f1.xPrev[2 * j + 1]);
+            y[j] = _mm_setr_ps(f0.yPrev[2 * j], f0.yPrev[2 * j + 1], f1.yPrev[2 * j],
+                               f1.yPrev[2 * j + 1]);
         }
     }
 
     void storeState(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1) const noexcept
     {
-        for (std::size_t k = 0; k < N; ++k)
+        for (std::size_t j = 0; j < kPairs; ++j)
         {
-            f0.xPrev[k] = _mm_cvtss_f32(x[k]);
-            f1.xPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(x[k], x[k], 1));
-            f0.yPrev[k] = _mm_cvtss_f32(y[k]);
-            f1.yPrev[k] = _mm_cvtss_f32(_mm_shuffle_ps(y[k], y[k], 1));
+            _mm_storel_pi(reinterpret_cast<__m64*>(&f0.xPrev[2 * j]), x[j]);
+            _mm_storeh_pi(reinterpret_cast<__m64*>(&f1.xPrev[2 * j]), x[j]);
+            _mm_storel_pi(reinterpret_cast<__m64*>(&f0.yPrev[2 * j]), y[j]);
+            _mm_storeh_pi(reinterpret_cast<__m64*>(&f1.yPrev[2 * j]), y[j]);
         }
     }
 
-    __m128 path(std::size_t first, __m128 s) noexcept
+    __m128 run(__m128 s) noexcept
     {
-        for (std::size_t k = first; k < N; k += 2)
+        for (std::size_t j = 0; j < kPairs; ++j)
         {
-            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[k]), c[k]), x[k]);
-            x[k] = s;
-            y[k] = t;
+            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[j]), c[j]), x[j]);
+            x[j] = s;
+            y[j] = t;
             s = t;
         }
         return s;
     }
 };
 
+// The stereo buffers hold the two sides of a sample in lanes 0 and 1.
+
 template <std::size_t N>
 inline void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
                         const __m128* in, int n, __m128* out) noexcept
 {
-    SideLanes<N> lanes(f0, f1);
+    SidePathLanes<N> lanes(f0, f1);
     for (int i = 0; i < n; ++i)
     {
-        out[2 * i] = lanes.path(0, in[i]);
-        out[2 * i + 1] = lanes.path(1, in[i]);
+        // Both paths of a side get its sample: (x0, x0, x1, x1).
+        const __m128 s = lanes.run(_mm_unpacklo_ps(in[i], in[i]));
+        out[2 * i] = _mm_shuffle_ps(s, s, _MM_SHUFFLE(2, 0, 2, 0));     // path A: earlier
+        out[2 * i + 1] = _mm_shuffle_ps(s, s, _MM_SHUFFLE(3, 1, 3, 1)); // path B: later
     }
     lanes.storeState(f0, f1);
 }
@@ -524,12 +533,16 @@ template <std::size_t N>
 inline void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
                           const __m128* in, int n, __m128* out) noexcept
 {
-    SideLanes<N> lanes(f0, f1);
+    SidePathLanes<N> lanes(f0, f1);
     for (int i = 0; i < n; ++i)
     {
-        const __m128 a = lanes.path(0, in[2 * i + 1]);
-        const __m128 b = lanes.path(1, in[2 * i]);
-        out[i] = _mm_mul_ps(_mm_set1_ps(0.5f), _mm_add_ps(a, b));
+        // Path A takes the later sample, path B the earlier one:
+        // (later0, earlier0, later1, earlier1).
+        const __m128 s = lanes.run(_mm_unpacklo_ps(in[2 * i + 1], in[2 * i]));
+        // A + B per side (float addition commutes exactly), then halved.
+        const __m128 sum = _mm_add_ps(s, _mm_shuffle_ps(s, s, _MM_SHUFFLE(2, 3, 0, 1)));
+        const __m128 half = _mm_mul_ps(_mm_set1_ps(0.5f), sum);
+        out[i] = _mm_shuffle_ps(half, half, _MM_SHUFFLE(2, 0, 2, 0));
     }
     lanes.storeState(f0, f1);
 }
