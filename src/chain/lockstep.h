@@ -215,21 +215,48 @@ inline void processTriodeStage(TriodeStage& s0, TriodeStage& s1, Lanes& sample, 
 
 // --- Biquad --------------------------------------------------------------------
 
+/// The histories of two biquads, one per lane.
+struct BiquadState
+{
+    Lanes x1, x2, y1, y2;
+
+    void load(const Biquad& q0, const Biquad& q1) noexcept
+    {
+        x1 = lockstep::load(q0.x1, q1.x1);
+        x2 = lockstep::load(q0.x2, q1.x2);
+        y1 = lockstep::load(q0.y1, q1.y1);
+        y2 = lockstep::load(q0.y2, q1.y2);
+    }
+
+    void store(Biquad& q0, Biquad& q1) const noexcept
+    {
+        lockstep::store(q0.x1, q1.x1, x1);
+        lockstep::store(q0.x2, q1.x2, x2);
+        lockstep::store(q0.y1, q1.y1, y1);
+        lockstep::store(q0.y2, q1.y2, y2);
+    }
+};
+
+/// processBiquad on two biquads whose coefficients `k` and histories `st`
+/// hold, one per lane.
+inline void processBiquad(const BiquadCoefficients& k, BiquadState& st, Lanes& sample) noexcept
+{
+    const Lanes x = sample;
+    const Lanes y = (k.b0 * x + k.b1 * st.x1 + k.b2 * st.x2 - k.a1 * st.y1 - k.a2 * st.y2) * k.norm;
+    st.x2 = st.x1;
+    st.x1 = x;
+    st.y2 = st.y1;
+    st.y1 = y;
+    sample = y;
+}
+
 /// processBiquad on both sides.
 inline void processBiquad(const BiquadCoefficients& k, Biquad& q0, Biquad& q1, Lanes& sample) noexcept
 {
-    const Lanes x1 = load(q0.x1, q1.x1);
-    const Lanes x2 = load(q0.x2, q1.x2);
-    const Lanes y1 = load(q0.y1, q1.y1);
-    const Lanes y2 = load(q0.y2, q1.y2);
-
-    const Lanes x = sample;
-    const Lanes y = (k.b0 * x + k.b1 * x1 + k.b2 * x2 - k.a1 * y1 - k.a2 * y2) * k.norm;
-    store(q0.x2, q1.x2, x1);
-    store(q0.x1, q1.x1, x);
-    store(q0.y2, q1.y2, y1);
-    store(q0.y1, q1.y1, y);
-    sample = y;
+    BiquadState st;
+    st.load(q0, q1);
+    processBiquad(k, st, sample);
+    st.store(q0, q1);
 }
 
 inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& sample) noexcept

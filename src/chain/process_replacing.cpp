@@ -91,13 +91,14 @@ constexpr int indexOf(Biquad AmpChannel::*member) noexcept
 }
 
 /// Every coefficient of both sides in lanes, loaded once per chunk (the
-/// design does not change within one), and the stage states, which only
-/// the chain itself changes: they go back to the records after the chunk.
+/// design does not change within one), and the stage states and biquad
+/// histories, which go back to the records after the chunk.
 struct SidesCoefficients
 {
     lockstep::StageCoefficients stages[kStageCount];
     lockstep::StageState states[kStageCount];
     lockstep::BiquadCoefficients biquads[kBiquadCount];
+    lockstep::BiquadState histories[kBiquadCount];
     lockstep::ToneCoefficients tone;
 
     void load(AmpChannel& first, AmpChannel& second, const BlockSnapshot& s) noexcept
@@ -108,7 +109,10 @@ struct SidesCoefficients
             states[k].load(first.*kStages[k], second.*kStages[k]);
         }
         for (int k = 0; k < kBiquadCount; ++k)
+        {
             biquads[k] = lockstep::packBiquad(first.*kBiquads[k], second.*kBiquads[k]);
+            histories[k].load(first.*kBiquads[k], second.*kBiquads[k]);
+        }
         tone = lockstep::packToneStack(first.toneStack, second.toneStack, s);
     }
 
@@ -116,6 +120,8 @@ struct SidesCoefficients
     {
         for (int k = 0; k < kStageCount; ++k)
             states[k].store(first.*kStages[k], second.*kStages[k]);
+        for (int k = 0; k < kBiquadCount; ++k)
+            histories[k].store(first.*kBiquads[k], second.*kBiquads[k]);
     }
 };
 
@@ -135,7 +141,8 @@ struct BothSides
     }
     void filter(Biquad AmpChannel::*member, Sample& x) noexcept
     {
-        lockstep::processBiquad(k.biquads[indexOf(member)], first.*member, second.*member, x);
+        const int index = indexOf(member);
+        lockstep::processBiquad(k.biquads[index], k.histories[index], x);
     }
     void tone(const BlockSnapshot&, Sample& x) noexcept
     {
