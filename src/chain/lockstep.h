@@ -266,20 +266,46 @@ inline void processBiquad(Biquad& q0, Biquad& q1, Lanes& sample) noexcept
 
 // --- Tone stack ------------------------------------------------------------------
 
+/// The filter state of two tone stacks, one per lane.
+struct ToneState
+{
+    Lanes s0, s1, s2;
+
+    void load(const ToneStack& t0, const ToneStack& t1) noexcept
+    {
+        s0 = lockstep::load(t0.s0, t1.s0);
+        s1 = lockstep::load(t0.s1, t1.s1);
+        s2 = lockstep::load(t0.s2, t1.s2);
+    }
+
+    void store(ToneStack& t0, ToneStack& t1) const noexcept
+    {
+        lockstep::store(t0.s0, t1.s0, s0);
+        lockstep::store(t0.s1, t1.s1, s1);
+        lockstep::store(t0.s2, t1.s2, s2);
+    }
+};
+
+/// processToneStack on two tone stacks whose coefficients `k` (from
+/// packToneStack) and state `st` hold, one per lane.
+inline void processToneStack(const ToneCoefficients& k, ToneState& st, Lanes& sample) noexcept
+{
+    const Lanes x = sample;
+    const Lanes y = k.B0 * x + st.s0;
+    st.s0 = k.B1 * x + st.s1 - k.A1 * y;
+    st.s1 = k.B2 * x + st.s2 - k.A2 * y;
+    st.s2 = k.B3 * x - k.A3 * y;
+    sample = y;
+}
+
 /// processToneStack on both sides, with coefficients from packToneStack.
 inline void processToneStack(const ToneCoefficients& k, ToneStack& t0, ToneStack& t1,
                              Lanes& sample) noexcept
 {
-    const Lanes s0 = load(t0.s0, t1.s0);
-    const Lanes s1 = load(t0.s1, t1.s1);
-    const Lanes s2 = load(t0.s2, t1.s2);
-
-    const Lanes x = sample;
-    const Lanes y = k.B0 * x + s0;
-    store(t0.s0, t1.s0, k.B1 * x + s1 - k.A1 * y);
-    store(t0.s1, t1.s1, k.B2 * x + s2 - k.A2 * y);
-    store(t0.s2, t1.s2, k.B3 * x - k.A3 * y);
-    sample = y;
+    ToneState st;
+    st.load(t0, t1);
+    processToneStack(k, st, sample);
+    st.store(t0, t1);
 }
 
 inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& s,

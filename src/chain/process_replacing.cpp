@@ -91,8 +91,8 @@ constexpr int indexOf(Biquad AmpChannel::*member) noexcept
 }
 
 /// Every coefficient of both sides in lanes, loaded once per chunk (the
-/// design does not change within one), and the stage states and biquad
-/// histories, which go back to the records after the chunk.
+/// design does not change within one), and the stage, biquad and tone-stack
+/// states, which go back to the records after the chunk.
 struct SidesCoefficients
 {
     lockstep::StageCoefficients stages[kStageCount];
@@ -100,6 +100,7 @@ struct SidesCoefficients
     lockstep::BiquadCoefficients biquads[kBiquadCount];
     lockstep::BiquadState histories[kBiquadCount];
     lockstep::ToneCoefficients tone;
+    lockstep::ToneState toneState;
 
     void load(AmpChannel& first, AmpChannel& second, const BlockSnapshot& s) noexcept
     {
@@ -114,6 +115,7 @@ struct SidesCoefficients
             histories[k].load(first.*kBiquads[k], second.*kBiquads[k]);
         }
         tone = lockstep::packToneStack(first.toneStack, second.toneStack, s);
+        toneState.load(first.toneStack, second.toneStack);
     }
 
     void storeStates(AmpChannel& first, AmpChannel& second) const noexcept
@@ -122,6 +124,7 @@ struct SidesCoefficients
             states[k].store(first.*kStages[k], second.*kStages[k]);
         for (int k = 0; k < kBiquadCount; ++k)
             histories[k].store(first.*kBiquads[k], second.*kBiquads[k]);
+        toneState.store(first.toneStack, second.toneStack);
     }
 };
 
@@ -146,7 +149,7 @@ struct BothSides
     }
     void tone(const BlockSnapshot&, Sample& x) noexcept
     {
-        lockstep::processToneStack(k.tone, first.toneStack, second.toneStack, x);
+        lockstep::processToneStack(k.tone, k.toneState, x);
     }
     static Sample shape(Sample x) noexcept { return lockstep::stageShaper(x); }
     static Sample tube(Sample x) noexcept { return lockstep::lookupTubeTable(x); }
