@@ -5,7 +5,10 @@
 //   rtf      audio seconds per CPU second (the "rtf" counter)
 //
 // Arguments: stereo (0/1), host rate (Hz), HighQ (0/1), voicing (0 clean,
-// 1 crunch, 2 overdrive), signal (0 guitar, 1 silence).
+// 1 crunch, 2 overdrive), signal (0 guitar, 1 silence).  On a shared machine
+// take several repetitions:
+//
+//   ./build/vorla-bench --benchmark_filter=BM_amplifier --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
 
 #include "params/parameters.h"
