@@ -93,7 +93,7 @@ constexpr int indexOf(Biquad AmpChannel::*member) noexcept
 /// Every coefficient of both sides in lanes, loaded once per chunk (the
 /// design does not change within one), and the stage, biquad and tone-stack
 /// states, which go back to the records after the chunk.
-struct SidesCoefficients
+struct SidesInLanes
 {
     lockstep::StageCoefficients stages[kStageCount];
     lockstep::StageState states[kStageCount];
@@ -128,12 +128,11 @@ struct SidesCoefficients
     }
 };
 
-/// Both sides in lock-step: lane 0 is `first`, lane 1 `second`.
+/// Both sides in lock-step, lane 0 the first side and lane 1 the second,
+/// on the coefficients and states of `k`.
 struct BothSides
 {
-    AmpChannel& first;
-    AmpChannel& second;
-    SidesCoefficients& k;
+    SidesInLanes& k;
     using Sample = lockstep::Lanes;
 
     static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
@@ -344,9 +343,9 @@ namespace lockstep {
 void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b,
                  const BlockSnapshot& s, const PairFlags& flags, const double& rate) noexcept
 {
-    SidesCoefficients k;
+    SidesInLanes k;
     k.load(first, second, s);
-    BothSides sides{first, second, k};
+    BothSides sides{k};
     runPair(sides, a, b, s, flags, rate);
     k.storeStates(first, second);
 }
@@ -743,12 +742,12 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         const int count = upsampleChunk(first, second, stereo, factor, frames, buffers);
         if (stereo)
         {
-            vorla::SidesCoefficients coefficients;
-            coefficients.load(first, second, snapshot);
-            vorla::BothSides sides{first, second, coefficients};
+            vorla::SidesInLanes inLanes;
+            inLanes.load(first, second, snapshot);
+            vorla::BothSides sides{inLanes};
             auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
             vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
-            coefficients.storeStates(first, second);
+            inLanes.storeStates(first, second);
         }
         else
         {
