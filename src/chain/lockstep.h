@@ -354,6 +354,27 @@ inline Lanes lookupTubeTable(Lanes x) noexcept
     return result;
 }
 
+/// lookupTubeTable for one sample.  Inside (-180, 180) the index
+/// 10 x + 1999 is positive, so truncation gives its floor; the ends and NaN
+/// go to the table's own lookup.
+inline double lookupTubeTable(double x) noexcept
+{
+    if (!(x > -180.0 && x < 180.0))
+        return vorla::lookupTubeTable(x);
+    const TubePoint* p = kTubeTable.pairs;
+    const int i = static_cast<int>(10.0 * x + 1999.0);
+    const double t = (x - p[i].x) / (p[i + 1].x - p[i].x);
+    const double ym = p[i - 1].y;
+    const double y0 = p[i].y;
+    const double y1 = p[i + 1].y;
+    const double y2 = p[i + 2].y;
+    const double m0 = (y1 - ym) * 0.5;
+    const double m1 = (y2 - y0) * 0.5;
+    const double a = 2.0 * (y0 - y1) + m0 + m1;
+    const double b = 3.0 * (y1 - y0) - 2.0 * m0 - m1;
+    return y0 + t * (m0 + t * (b + t * a));
+}
+
 // --- Shaper ------------------------------------------------------------------------
 
 inline Lanes stageShaper(Lanes x) noexcept

@@ -47,17 +47,29 @@ struct OneSide
         processTriodeStage(ch.*member, x, rate);
     }
     void filter(Biquad AmpChannel::*member, double& x) noexcept { processBiquad(ch.*member, x); }
-    void tone(const BlockSnapshot& s, double& x) noexcept
+    void tone(const BlockSnapshot&, double& x) noexcept
     {
-        processToneStack(ch.toneStack, s.low, s.mid, s.high, s.contour, x);
+        // The coefficients were brought up to the block's controls before
+        // the run (prepareToneStack), as the first sample would have.
+        ToneStack& ts = ch.toneStack;
+        const double in = x;
+        const double y = ts.B0n * in + ts.s0;
+        ts.s0 = ts.B1n * in + ts.s1 - ts.A1n * y;
+        ts.s1 = ts.B2n * in + ts.s2 - ts.A2n * y;
+        ts.s2 = ts.B3n * in - ts.A3n * y;
+        x = y;
     }
     static double shape(double x) noexcept { return stageShaper(x); }
-    static double tube(double x) noexcept
-    {
-        lookupTubeTable(x);
-        return x;
-    }
+    static double tube(double x) noexcept { return lockstep::lookupTubeTable(x); }
 };
+
+/// Brings a tone stack's coefficients up to the block's controls, as
+/// processToneStack does on its first sample after a change.
+inline void prepareToneStack(ToneStack& ts, const BlockSnapshot& s) noexcept
+{
+    if (s.low != ts.low || s.mid != ts.mid || s.high != ts.high || s.contour != ts.contour)
+        updateToneStackCoefficients(ts, s.low, s.mid, s.high, s.contour);
+}
 
 /// The seven stages and eleven biquads of a side, in declaration order.
 constexpr TriodeStage AmpChannel::*kStages[] = {
@@ -300,6 +312,7 @@ inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
     const lockstep::StageCoefficients withCrunch = lockstep::packStage(ch.inputStage, ch.crunchStage1);
     const lockstep::StageCoefficients withOverdrive =
         lockstep::packStage(ch.inputStage, ch.overdriveStage1);
+    prepareToneStack(ch.toneStack, s);
     OneSide side{ch};
     const lockstep::Lanes laneRate = lockstep::splat(rate);
     runInputSegment(side, x[0], s, rate);
@@ -334,6 +347,7 @@ inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
 void processPair(AmpChannel& ch, double& a, double& b, const BlockSnapshot& s,
                  const PairFlags& flags, const double& rate) noexcept
 {
+    prepareToneStack(ch.toneStack, s);
     OneSide side{ch};
     runPair(side, a, b, s, flags, rate);
 }

@@ -33,7 +33,8 @@ std::vector<double> edgeInputs()
 {
     std::vector<double> v = {0.0, -0.0, 1e-300, -1e-300, 0.5, -0.5, 3.0, -3.0, 20.0, -20.0,
                              100.0, -100.0, 1e6, -1e6, 1e30, -1e30, 179.99, -179.99, 180.0,
-                             -180.0, 1000.0, -1000.0};
+                             -180.0, 1000.0, -1000.0, std::nextafter(180.0, 0.0),
+                             std::nextafter(-180.0, 0.0), -0.05, 0.1, -0.1, -179.9, 179.9};
     vorla::test::Lcg noise(99u);
     for (int k = 0; k < 400; ++k)
         v.push_back(40.0 * noise.bipolar());
@@ -119,6 +120,8 @@ TEST(Lockstep, BiquadToneStackTubeAndShaperLanesMatchScalar)
         lookupTubeTable(sa);
         lookupTubeTable(sb);
         ASSERT_TRUE(sameBits(ls::lane0(x), sa) && sameBits(ls::lane1(x), sb)) << a << " " << b;
+        ASSERT_TRUE(sameBits(ls::lookupTubeTable(a), sa) && sameBits(ls::lookupTubeTable(b), sb))
+            << a << " " << b;
 
         x = ls::stageShaper(_mm_set_pd(b, a));
         ASSERT_TRUE(sameBits(ls::lane0(x), stageShaper(a)) && sameBits(ls::lane1(x), stageShaper(b)))
