@@ -11,6 +11,7 @@
 // double, and each formula below is evaluated in its written order (no
 // reassociation, no contraction; the build forbids both).
 #include "chain/amp_channel.h"
+#include "chain/chunk_buffers.h"
 #include "chain/lockstep.h"
 #include "dsp/model_constants.h"
 #include "dsp/tube_table.h"
@@ -385,10 +386,8 @@ constexpr double kOutputGain = 3.0;
 /// states for good; they enter as silence, like NaN and infinity.
 constexpr float kInputLimit = 1.0e30f;
 
-/// Host samples handled per pass of the three phases below.
-constexpr int kChunkFrames = 32;
-constexpr int kMaxFactor = 8;
-constexpr int kMaxSamples = kChunkFrames * kMaxFactor;
+using vorla::ChunkBuffers;
+using vorla::kChunkFrames;
 
 constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
@@ -570,26 +569,6 @@ inline void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>
     lanes.storeState(f0, f1);
 }
 
-/// The samples of one chunk at every rate.  Mono uses the float arrays and
-/// `mono`; stereo the __m128 arrays (lanes 0 and 1 = the sides) and
-/// `lanes`, which holds both sides of a sample next to each other, ready to
-/// load as one SSE2 register.
-struct ChunkBuffers
-{
-    // Host rate, 2x, 4x, 8x.
-    float rate1[kChunkFrames];
-    float rate2[kChunkFrames * 2];
-    float rate4[kChunkFrames * 4];
-    float rate8[kChunkFrames * 8];
-    __m128 both1[kChunkFrames];
-    __m128 both2[kChunkFrames * 2];
-    __m128 both4[kChunkFrames * 4];
-    __m128 both8[kChunkFrames * 8];
-    alignas(16) double lanes[kMaxSamples][2];
-    double mono[kMaxSamples];
-    PairFlags flags[kMaxSamples / 2];
-};
-
 /// Up-samples `frames` host samples (in rate1 / both1) to the model's rate
 /// and widens them to doubles; returns the number of model samples.
 inline int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor, int frames,
@@ -717,7 +696,7 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     // output level.  Every filter and stage still sees its own samples in
     // the same order as sample-by-sample processing, so the result is the
     // same to the bit; the processor simply gets more independent work.
-    ChunkBuffers buffers;
+    ChunkBuffers& buffers = chunkBuffers;
     int32_t i = 0;
     while (i < sampleFrames)
     {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "chain/amp_channel.h"
+#include "chain/chunk_buffers.h"
 #include "params/parameters.h"
 #include "params/program.h"
 #include "plugin/audio_effect_x.h"
@@ -112,6 +113,8 @@ public:
     std::array<vorla::AmpChannel, 2> ampChannels{};
     /// The anti-denormal sine of the recent block lengths (audio thread).
     vorla::AntiDenormalTable antiDenormalTable{};
+    /// Work space of processReplacing's chunks (audio thread; scratch).
+    vorla::ChunkBuffers chunkBuffers;
 
 private:
     void applyParameter(int32_t index, float value) noexcept;
