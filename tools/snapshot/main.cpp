@@ -93,6 +93,32 @@ struct PngWriteState
 
 void pngWriteWarning(png_structp, png_const_charp) {}
 
+/// Encodes the raster into an initialised libpng writer.  Errors unwind to
+/// the setjmp here, so this function keeps no local that changes after it.
+bool encodePng(png_structp png, png_infop info, std::FILE* file, const Raster& image,
+               std::vector<uint8_t>& rgb)
+{
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return false;
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int32_t y = 0; y < image.height(); ++y)
+    {
+        const uint8_t* p = image.row(y);
+        for (int32_t x = 0; x < image.width(); ++x, p += 4)
+        {
+            rgb[static_cast<size_t>(x) * 3 + 0] = p[2];
+            rgb[static_cast<size_t>(x) * 3 + 1] = p[1];
+            rgb[static_cast<size_t>(x) * 3 + 2] = p[0];
+        }
+        png_write_row(png, rgb.data());
+    }
+    png_write_end(png, info);
+    return true;
+}
+
 /// Writes the raster (opaque premultiplied BGRA) as an 8-bit RGB PNG.
 bool writePng(const std::string& path, const Raster& image, std::string& error)
 {
@@ -105,30 +131,7 @@ bool writePng(const std::string& path, const Raster& image, std::string& error)
     std::vector<uint8_t> rgb(static_cast<size_t>(image.width()) * 3);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngWriteError, pngWriteWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = png && info;
-    if (ok && setjmp(png_jmpbuf(png)) == 0)
-    {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int32_t y = 0; y < image.height(); ++y)
-        {
-            const uint8_t* p = image.row(y);
-            for (int32_t x = 0; x < image.width(); ++x, p += 4)
-            {
-                rgb[static_cast<size_t>(x) * 3 + 0] = p[2];
-                rgb[static_cast<size_t>(x) * 3 + 1] = p[1];
-                rgb[static_cast<size_t>(x) * 3 + 2] = p[0];
-            }
-            png_write_row(png, rgb.data());
-        }
-        png_write_end(png, info);
-    }
-    else
-    {
-        ok = false;
-    }
+    bool ok = png && info && encodePng(png, info, file, image, rgb);
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     if (std::fclose(file) != 0)
         ok = false;
