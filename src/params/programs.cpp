@@ -66,7 +66,12 @@ void copyProgramName(char* text, const VorlaProgram& program)
 
 } // namespace
 
-double* memoryField(ChannelMemory& memory, int32_t index) noexcept
+namespace {
+
+/// The field of a knob memory that remembers parameter `index`; Boost exists
+/// only in the Overdrive memory.
+template <class Memory>
+double* knobField(Memory& memory, int32_t index) noexcept
 {
     switch (index)
     {
@@ -80,27 +85,25 @@ double* memoryField(ChannelMemory& memory, int32_t index) noexcept
     case kHigh: return &memory.high;
     case kVolume: return &memory.volume;
     case kPowerAmp: return &memory.powerAmp;
+    case kBoost:
+        if constexpr (requires { memory.boost; })
+            return &memory.boost;
+        else
+            return nullptr;
     default: return nullptr;
     }
 }
 
+} // namespace
+
+double* memoryField(ChannelMemory& memory, int32_t index) noexcept
+{
+    return knobField(memory, index);
+}
+
 double* memoryField(OverdriveMemory& memory, int32_t index) noexcept
 {
-    switch (index)
-    {
-    case kInput: return &memory.input;
-    case kDrive1: return &memory.drive1;
-    case kDrive2: return &memory.drive2;
-    case kBright: return &memory.bright;
-    case kContour: return &memory.contour;
-    case kLow: return &memory.low;
-    case kMid: return &memory.mid;
-    case kHigh: return &memory.high;
-    case kVolume: return &memory.volume;
-    case kBoost: return &memory.boost;
-    case kPowerAmp: return &memory.powerAmp;
-    default: return nullptr;
-    }
+    return knobField(memory, index);
 }
 
 VorlaProgram makeInitProgram() noexcept
