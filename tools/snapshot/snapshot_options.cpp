@@ -12,6 +12,20 @@ bool parseInt(const std::string& text, int& value)
 {
     if (text.empty())
         return false;
+    // Switches take words too, as in vorla-render.
+    std::string word;
+    for (const char c : text)
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "on" || word == "true" || word == "yes")
+    {
+        value = 1.0f;
+        return true;
+    }
+    if (word == "off" || word == "false" || word == "no")
+    {
+        value = 0.0f;
+        return true;
+    }
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
@@ -50,6 +64,20 @@ bool parseUnitValue(const std::string& text, float& value)
 {
     if (text.empty())
         return false;
+    // Switches take words too, as in vorla-render.
+    std::string word;
+    for (const char c : text)
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "on" || word == "true" || word == "yes")
+    {
+        value = 1.0f;
+        return true;
+    }
+    if (word == "off" || word == "false" || word == "no")
+    {
+        value = 0.0f;
+        return true;
+    }
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0' || !std::isfinite(v) || v < 0.0 || v > 1.0)
@@ -123,7 +151,7 @@ bool parseSnapshotOptions(int argc, const char* const* argv, SnapshotOptions& op
             float value = 0.f;
             if (!parseUnitValue(text.substr(eq + 1), value))
             {
-                error = "bad value in --set '" + text + "' (expected a number from 0 to 1)";
+                error = "bad value in --set '" + text + "' (expected a number from 0 to 1, on or off)";
                 return false;
             }
             options.sets.emplace_back(text.substr(0, eq), value);
