@@ -4,10 +4,12 @@
 // samples at every rate, the model's doubles and the switch flags of every
 // pair live here.  The effect holds one ChunkBuffers by value, so the audio
 // thread needs only a small stack (hosts may give it little) and nothing is
-// allocated per block.  The contents are scratch: nothing survives a chunk.
+// allocated per block.  The sample arrays are scratch: nothing in them
+// survives a chunk.
 #pragma once
 
 #include "chain/amp_channel.h"
+#include "chain/lockstep_wide.h"
 
 #include <xmmintrin.h>
 
@@ -36,6 +38,10 @@ struct ChunkBuffers
     alignas(16) double lanes[kMaxSamples][2];
     double mono[kMaxSamples];
     PairFlags flags[kMaxSamples / 2];
+    /// Whether the stereo model may use 256-bit AVX registers.  Set from
+    /// the processor when the effect is created; both ways give the same
+    /// bits (tests clear it to compare).
+    bool wideLanes = wide::processorHasAvx();
 };
 
 } // namespace vorla

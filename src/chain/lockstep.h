@@ -25,6 +25,10 @@
 #include <cmath>
 #include <initializer_list>
 
+// The lane steps fold into the chunk loops that call them, also into the
+// loops compiled for wider registers.
+#define VORLA_LANES_INLINE inline __attribute__((always_inline))
+
 namespace vorla::lockstep {
 
 using Lanes = __m128d; // lane 0: first side, lane 1: second side
@@ -151,7 +155,7 @@ struct StageState
 
 /// processTriodeStage on two stages whose coefficients `k` and state `st`
 /// hold, one per lane.
-inline void processTriodeStage(const StageCoefficients& k, StageState& st, Lanes& sample,
+VORLA_LANES_INLINE void processTriodeStage(const StageCoefficients& k, StageState& st, Lanes& sample,
                                Lanes rate) noexcept
 {
     const Lanes one = splat(1.0);
@@ -239,7 +243,7 @@ struct BiquadState
 
 /// processBiquad on two biquads whose coefficients `k` and histories `st`
 /// hold, one per lane.
-inline void processBiquad(const BiquadCoefficients& k, BiquadState& st, Lanes& sample) noexcept
+VORLA_LANES_INLINE void processBiquad(const BiquadCoefficients& k, BiquadState& st, Lanes& sample) noexcept
 {
     const Lanes x = sample;
     const Lanes y = (k.b0 * x + k.b1 * st.x1 + k.b2 * st.x2 - k.a1 * st.y1 - k.a2 * st.y2) * k.norm;
@@ -288,7 +292,7 @@ struct ToneState
 
 /// processToneStack on two tone stacks whose coefficients `k` (from
 /// packToneStack) and state `st` hold, one per lane.
-inline void processToneStack(const ToneCoefficients& k, ToneState& st, Lanes& sample) noexcept
+VORLA_LANES_INLINE void processToneStack(const ToneCoefficients& k, ToneState& st, Lanes& sample) noexcept
 {
     const Lanes x = sample;
     const Lanes y = k.B0 * x + st.s0;
@@ -317,7 +321,7 @@ inline void processToneStack(ToneStack& t0, ToneStack& t1, const BlockSnapshot& 
 // --- Power stage curve -------------------------------------------------------------
 
 /// lookupTubeTable on both lanes.
-inline Lanes lookupTubeTable(Lanes x) noexcept
+VORLA_LANES_INLINE Lanes lookupTubeTable(Lanes x) noexcept
 {
     const TubePoint* p = kTubeTable.pairs;
     const Lanes low = _mm_cmple_pd(x, splat(-180.0));
@@ -377,7 +381,7 @@ inline double lookupTubeTable(double x) noexcept
 
 // --- Shaper ------------------------------------------------------------------------
 
-inline Lanes stageShaper(Lanes x) noexcept
+VORLA_LANES_INLINE Lanes stageShaper(Lanes x) noexcept
 {
     const Lanes positive = _mm_cmpgt_pd(x, _mm_setzero_pd());
     const int lanes = _mm_movemask_pd(positive);

@@ -13,6 +13,7 @@
 #include "chain/amp_channel.h"
 #include "chain/chunk_buffers.h"
 #include "chain/lockstep.h"
+#include "chain/lockstep_wide.h"
 #include "dsp/model_constants.h"
 #include "dsp/tube_table.h"
 #include "plugin/vorla.h"
@@ -148,23 +149,23 @@ struct BothSides
     SidesInLanes& k;
     using Sample = lockstep::Lanes;
 
-    static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
-    void stage(TriodeStage AmpChannel::*member, Sample& x, const double& rate) noexcept
+    VORLA_SEGMENT static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
+    VORLA_SEGMENT void stage(TriodeStage AmpChannel::*member, Sample& x, const double& rate) noexcept
     {
         const int index = indexOf(member);
         lockstep::processTriodeStage(k.stages[index], k.states[index], x, lockstep::splat(rate));
     }
-    void filter(Biquad AmpChannel::*member, Sample& x) noexcept
+    VORLA_SEGMENT void filter(Biquad AmpChannel::*member, Sample& x) noexcept
     {
         const int index = indexOf(member);
         lockstep::processBiquad(k.biquads[index], k.histories[index], x);
     }
-    void tone(const BlockSnapshot&, Sample& x) noexcept
+    VORLA_SEGMENT void tone(const BlockSnapshot&, Sample& x) noexcept
     {
         lockstep::processToneStack(k.tone, k.toneState, x);
     }
-    static Sample shape(Sample x) noexcept { return lockstep::stageShaper(x); }
-    static Sample tube(Sample x) noexcept { return lockstep::lookupTubeTable(x); }
+    VORLA_SEGMENT static Sample shape(Sample x) noexcept { return lockstep::stageShaper(x); }
+    VORLA_SEGMENT static Sample tube(Sample x) noexcept { return lockstep::lookupTubeTable(x); }
 };
 
 /// Input gain and the input stage shared by the voicings.
@@ -341,6 +342,51 @@ inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
         runPowerSegment(side, x[count - 3], s);
     runPowerSegment(side, x[count - 2], s);
     runPowerSegment(side, x[count - 1], s);
+}
+
+/// runSamples for both sides on a processor with AVX: as in the one-side
+/// loop, the input stage (on sample u) and the voicing's first stage (on
+/// sample u - 1) step together, here with both sides of each in one 256-bit
+/// register.  The other segments run on SSE2 lanes as in runSamples.
+VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restrict x, int count,
+                                       const PairFlags* __restrict flags,
+                                       const BlockSnapshot& s, const double& rate) noexcept
+{
+    constexpr int input = indexOf(&AmpChannel::inputStage);
+    constexpr int clean = indexOf(&AmpChannel::cleanStage1);
+    constexpr int crunch = indexOf(&AmpChannel::crunchStage1);
+    constexpr int overdrive = indexOf(&AmpChannel::overdriveStage1);
+    const wide::QuadCoefficients withClean = wide::joinStages(k.stages[input], k.stages[clean]);
+    const wide::QuadCoefficients withCrunch = wide::joinStages(k.stages[input], k.stages[crunch]);
+    const wide::QuadCoefficients withOverdrive = wide::joinStages(k.stages[input], k.stages[overdrive]);
+    const wide::Quad quadRate = _mm256_set1_pd(rate);
+    BothSides sides{k};
+    runInputSegment(sides, x[0], s, rate);
+    for (int u = 1; u < count; ++u)
+    {
+        if (u >= 3)
+            runPowerSegment(sides, x[u - 3], s);
+        if (u >= 2)
+            runSecondStageSegment(sides, x[u - 2], flags[(u - 2) / 2], rate);
+        lockstep::Lanes first = x[u - 1];
+        TriodeStage AmpChannel::*stage1 = prepareFirstStage(sides, first, s, flags[(u - 1) / 2]);
+        const bool isClean = stage1 == &AmpChannel::cleanStage1;
+        const bool isCrunch = stage1 == &AmpChannel::crunchStage1;
+        const wide::QuadCoefficients& q = isClean ? withClean : isCrunch ? withCrunch : withOverdrive;
+        lockstep::StageState& firstState = k.states[isClean ? clean : isCrunch ? crunch : overdrive];
+        wide::Quad both = wide::join(BothSides::scale(x[u], s.inputGain), first);
+        wide::processTriodeStages(q, k.states[input], firstState, both, quadRate);
+        x[u] = wide::lowHalf(both);
+        x[u - 1] = wide::highHalf(both);
+    }
+    // Drain the pipeline (count is at least 2).
+    runFirstStageSegment(sides, x[count - 1], s, flags[(count - 1) / 2], rate);
+    runSecondStageSegment(sides, x[count - 2], flags[(count - 2) / 2], rate);
+    runSecondStageSegment(sides, x[count - 1], flags[(count - 1) / 2], rate);
+    if (count >= 3)
+        runPowerSegment(sides, x[count - 3], s);
+    runPowerSegment(sides, x[count - 2], s);
+    runPowerSegment(sides, x[count - 1], s);
 }
 
 } // namespace
@@ -739,7 +785,10 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             inLanes.load(first, second, snapshot);
             vorla::BothSides sides{inLanes};
             auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
-            vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
+            if (buffers.wideLanes)
+                vorla::runSamplesBothSidesWide(inLanes, lanes, count, buffers.flags, snapshot, rate);
+            else
+                vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
             inLanes.storeStates(first, second);
         }
         else
