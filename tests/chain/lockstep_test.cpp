@@ -4,6 +4,8 @@
 // ends, shaper sign).
 #include "chain/chain_support.h"
 #include "chain/lockstep.h"
+#include "params/direct_effect.h"
+#include "params/parameters.h"
 #include "dsp/triode_sets.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +187,73 @@ TEST(Lockstep, PairOfTwoSidesMatchesTwoOneSidePairs)
             EXPECT_TRUE(sameBytes(c0, r0));
             EXPECT_TRUE(sameBytes(c1, r1));
         }
+}
+
+} // namespace
+
+namespace {
+
+/// Stereo through two effects, one on the SSE2 lanes and one allowed the
+/// 256-bit lanes, switching voicing, bright and boost between blocks of
+/// uneven length (chunks end mid-block).
+void expectWideLanesMatchSse2(float hostRate, bool highQuality)
+{
+    auto narrow = vorla::test::makeVorla();
+    auto wide = vorla::test::makeVorla();
+    narrow->chunkBuffers.wideLanes = false;
+    wide->chunkBuffers.wideLanes = true;
+    for (Vorla* fx : {narrow.get(), wide.get()})
+    {
+        fx->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
+        fx->setSampleRate(hostRate);
+        fx->setParameter(kMonoStereo, 1.0f);
+        fx->setParameter(kInput, 1.0f);
+    }
+    const std::size_t frames = 3000;
+    std::vector<float> in1 = vorla::test::guitarSignal(frames, hostRate, 0);
+    std::vector<float> in2 = vorla::test::guitarSignal(frames, hostRate, 1);
+    // A loud burst drives the stages into grid current and cut-off.
+    for (std::size_t i = 1200; i < 1500; ++i)
+        in1[i] *= 40.0f;
+    std::vector<float> out[2][2];
+    for (auto& side : out)
+        for (auto& v : side)
+            v.assign(frames, 0.0f);
+    const int blocks[] = {37, 1, 64, 250, 3};
+    std::size_t pos = 0;
+    for (int b = 0; pos < frames; ++b)
+    {
+        const auto n = static_cast<int32_t>(std::min<std::size_t>(blocks[b % 5], frames - pos));
+        const int voicing = (b / 3) % 3;
+        Vorla* effects[] = {narrow.get(), wide.get()};
+        for (int e = 0; e < 2; ++e)
+        {
+            Vorla* fx = effects[e];
+            fx->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
+            fx->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
+            fx->setParameter(kBright, (b / 2) % 2 != 0 ? 1.0f : 0.0f);
+            fx->setParameter(kBoost, (b / 5) % 2 != 0 ? 1.0f : 0.0f);
+            float* inputs[2] = {in1.data() + pos, in2.data() + pos};
+            float* outputs[2] = {out[e][0].data() + pos, out[e][1].data() + pos};
+            fx->processReplacing(inputs, outputs, n);
+        }
+        pos += static_cast<std::size_t>(n);
+    }
+    for (int side = 0; side < 2; ++side)
+    {
+        EXPECT_TRUE(vorla::test::sameBits(out[0][side], out[1][side])) << "output " << side + 1;
+        EXPECT_TRUE(sameBytes(narrow->ampChannels[side], wide->ampChannels[side])) << "side " << side;
+    }
+    EXPECT_GT(vorla::test::peak(out[1][0]), 0.01);
+}
+
+TEST(Lockstep, WideLanesGiveTheBitsOfTheSse2Lanes)
+{
+    if (!vorla::wide::processorHasAvx())
+        GTEST_SKIP() << "no AVX on this processor";
+    expectWideLanesMatchSse2(96000.0f, false);  // 2x
+    expectWideLanesMatchSse2(44100.0f, false);  // 4x
+    expectWideLanesMatchSse2(44100.0f, true);   // 8x
 }
 
 } // namespace
