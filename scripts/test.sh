@@ -2,7 +2,8 @@
 # Builds Vorla and runs every test:
 #   1. the release build in build/ (the same binaries the demo uses), all suites;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, all suites;
-#   3. a ThreadSanitizer build in build-tsan/, the suites labelled "threads".
+#   3. a ThreadSanitizer build in build-tsan/: the editor stress test and the
+#      parameter and chain suites, which call the effect from several threads.
 # Editor tests need an X server: when DISPLAY is not set, a private Xvfb is
 # started for the run and stopped afterwards.
 set -euo pipefail
@@ -32,10 +33,10 @@ LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE no-sanitize
 
-echo "== ThreadSanitizer build (build-tsan/), threading tests"
+echo "== ThreadSanitizer build (build-tsan/): the suites that drive the effect from several threads"
 configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLA_SANITIZE=thread -DVORLA_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp" \
-  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "threads|params|chain"
 
 echo "== all test runs passed"
