@@ -76,18 +76,50 @@ VORLA_AVX inline QuadCoefficients joinStages(const lockstep::StageCoefficients& 
     return k;
 }
 
-/// One step of two stage pairs: stage A (states `a`, lanes 0 and 1 of
-/// `sample`) and stage B (states `b`, lanes 2 and 3).  The same operations
-/// in the same order as lockstep::processTriodeStage.
-VORLA_AVX inline void processTriodeStages(const QuadCoefficients& k, lockstep::StageState& a,
-                                          lockstep::StageState& b, Quad& sample, Quad rate) noexcept
+/// The state of two stage pairs, one stage of both sides per half.
+struct QuadState
+{
+    Quad Vg, Vk, Vp, Ig, Ip, out;
+
+    VORLA_AVX void join(const lockstep::StageState& a, const lockstep::StageState& b) noexcept
+    {
+        Vg = wide::join(a.Vg, b.Vg);
+        Vk = wide::join(a.Vk, b.Vk);
+        Vp = wide::join(a.Vp, b.Vp);
+        Ig = wide::join(a.Ig, b.Ig);
+        Ip = wide::join(a.Ip, b.Ip);
+        out = wide::join(a.out, b.out);
+    }
+
+    VORLA_AVX void split(lockstep::StageState& a, lockstep::StageState& b) const noexcept
+    {
+        a.Vg = lowHalf(Vg);
+        b.Vg = highHalf(Vg);
+        a.Vk = lowHalf(Vk);
+        b.Vk = highHalf(Vk);
+        a.Vp = lowHalf(Vp);
+        b.Vp = highHalf(Vp);
+        a.Ig = lowHalf(Ig);
+        b.Ig = highHalf(Ig);
+        a.Ip = lowHalf(Ip);
+        b.Ip = highHalf(Ip);
+        a.out = lowHalf(out);
+        b.out = highHalf(out);
+    }
+};
+
+/// One step of two stage pairs whose coefficients `k` and state `st` hold
+/// (stage A in lanes 0 and 1 of `sample`, stage B in lanes 2 and 3).  The
+/// same operations in the same order as lockstep::processTriodeStage.
+VORLA_AVX inline __attribute__((always_inline)) void
+processTriodeStages(const QuadCoefficients& k, QuadState& st, Quad& sample, Quad rate) noexcept
 {
     const Quad one = _mm256_set1_pd(1.0);
     const Quad zero = _mm256_setzero_pd();
 
-    const Quad vkOld = join(a.Vk, b.Vk);
-    const Quad VpOld = join(a.Vp, b.Vp);
-    const Quad outOld = join(a.out, b.out);
+    const Quad vkOld = st.Vk;
+    const Quad VpOld = st.Vp;
+    const Quad outOld = st.out;
 
     const Quad x = sample;
     const Quad drive = x - vkOld;
@@ -118,20 +150,13 @@ VORLA_AVX inline void processTriodeStages(const QuadCoefficients& k, lockstep::S
     sample = out;
 
     const Quad vk = (Ip + Ig + k.Ck * vkOld * rate) * k.cathodeCoef;
-    const Quad Vk = _mm256_andnot_pd(_mm256_cmp_pd(vk, zero, _CMP_LE_OQ), vk);
 
-    a.Vg = lowHalf(Vg);
-    b.Vg = highHalf(Vg);
-    a.Vk = lowHalf(Vk);
-    b.Vk = highHalf(Vk);
-    a.Vp = lowHalf(vpNew);
-    b.Vp = highHalf(vpNew);
-    a.Ig = lowHalf(Ig);
-    b.Ig = highHalf(Ig);
-    a.Ip = lowHalf(Ip);
-    b.Ip = highHalf(Ip);
-    a.out = lowHalf(out);
-    b.out = highHalf(out);
+    st.Vg = Vg;
+    st.Vk = _mm256_andnot_pd(_mm256_cmp_pd(vk, zero, _CMP_LE_OQ), vk);
+    st.Vp = vpNew;
+    st.Ig = Ig;
+    st.Ip = Ip;
+    st.out = out;
 }
 
 } // namespace vorla::wide

@@ -362,23 +362,38 @@ VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restr
     const wide::Quad quadRate = _mm256_set1_pd(rate);
     BothSides sides{k};
     runInputSegment(sides, x[0], s, rate);
+    // The input stage and the current voicing's first stage stay joined in
+    // `paired` until the voicing changes.
+    wide::QuadState paired;
+    int pairedWith = -1;
     for (int u = 1; u < count; ++u)
     {
-        if (u >= 3)
-            runPowerSegment(sides, x[u - 3], s);
-        if (u >= 2)
-            runSecondStageSegment(sides, x[u - 2], flags[(u - 2) / 2], rate);
         lockstep::Lanes first = x[u - 1];
         TriodeStage AmpChannel::*stage1 = prepareFirstStage(sides, first, s, flags[(u - 1) / 2]);
-        const bool isClean = stage1 == &AmpChannel::cleanStage1;
-        const bool isCrunch = stage1 == &AmpChannel::crunchStage1;
-        const wide::QuadCoefficients& q = isClean ? withClean : isCrunch ? withCrunch : withOverdrive;
-        lockstep::StageState& firstState = k.states[isClean ? clean : isCrunch ? crunch : overdrive];
+        const int firstIndex = stage1 == &AmpChannel::cleanStage1    ? clean
+                               : stage1 == &AmpChannel::crunchStage1 ? crunch
+                                                                     : overdrive;
+        if (firstIndex != pairedWith)
+        {
+            if (pairedWith >= 0)
+                paired.split(k.states[input], k.states[pairedWith]);
+            paired.join(k.states[input], k.states[firstIndex]);
+            pairedWith = firstIndex;
+        }
+        const wide::QuadCoefficients& q = firstIndex == clean    ? withClean
+                                          : firstIndex == crunch ? withCrunch
+                                                                 : withOverdrive;
         wide::Quad both = wide::join(BothSides::scale(x[u], s.inputGain), first);
-        wide::processTriodeStages(q, k.states[input], firstState, both, quadRate);
+        wide::processTriodeStages(q, paired, both, quadRate);
         x[u] = wide::lowHalf(both);
         x[u - 1] = wide::highHalf(both);
+        if (u >= 2)
+            runSecondStageSegment(sides, x[u - 2], flags[(u - 2) / 2], rate);
+        if (u >= 3)
+            runPowerSegment(sides, x[u - 3], s);
     }
+    if (pairedWith >= 0)
+        paired.split(k.states[input], k.states[pairedWith]);
     // Drain the pipeline (count is at least 2).
     runFirstStageSegment(sides, x[count - 1], s, flags[(count - 1) / 2], rate);
     runSecondStageSegment(sides, x[count - 2], flags[(count - 2) / 2], rate);
@@ -544,7 +559,7 @@ struct SidePathLanes
     __m128 x[kPairs];
     __m128 y[kPairs];
 
-    SidePathLanes(const vorla::HalfbandFilter<N>& f0, const vorla::HalfbandFilter<N>& f1) noexcept
+    VORLA_SEGMENT SidePathLanes(const vorla::HalfbandFilter<N>& f0, const vorla::HalfbandFilter<N>& f1) noexcept
     {
         for (std::size_t j = 0; j < kPairs; ++j)
         {
@@ -556,7 +571,7 @@ struct SidePathLanes
         }
     }
 
-    void storeState(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1) const noexcept
+    VORLA_SEGMENT void storeState(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1) const noexcept
     {
         for (std::size_t j = 0; j < kPairs; ++j)
         {
@@ -567,7 +582,7 @@ struct SidePathLanes
         }
     }
 
-    __m128 run(__m128 s) noexcept
+    VORLA_SEGMENT __m128 run(__m128 s) noexcept
     {
         for (std::size_t j = 0; j < kPairs; ++j)
         {
@@ -583,7 +598,7 @@ struct SidePathLanes
 // The stereo buffers hold the two sides of a sample in lanes 0 and 1.
 
 template <std::size_t N>
-inline void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
+VORLA_SEGMENT void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
                         const __m128* in, int n, __m128* out) noexcept
 {
     SidePathLanes<N> lanes(f0, f1);
@@ -598,7 +613,7 @@ inline void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& 
 }
 
 template <std::size_t N>
-inline void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
+VORLA_SEGMENT void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
                           const __m128* in, int n, __m128* out) noexcept
 {
     SidePathLanes<N> lanes(f0, f1);
@@ -617,7 +632,7 @@ inline void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>
 
 /// Up-samples `frames` host samples (in rate1 / both1) to the model's rate
 /// and widens them to doubles; returns the number of model samples.
-inline int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor, int frames,
+VORLA_SEGMENT int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor, int frames,
                          ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
@@ -660,7 +675,7 @@ inline int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int
 
 /// Rounds the model's outputs to floats and decimates them back to the
 /// host rate, into rate1 / both1.
-inline void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
+VORLA_SEGMENT void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
                             int frames, ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
@@ -686,6 +701,22 @@ inline void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, 
             downsampleRun(first.downsampler2, b.rate4, frames * 2, b.rate2);
         downsampleRun(first.downsampler1, b.rate2, frames, b.rate1);
     }
+}
+
+/// A stereo chunk on a processor with AVX: the same three phases as below,
+/// compiled for 256-bit registers (the model pairs stages in them; the
+/// resamplers gain the three-operand instruction forms).
+VORLA_AVX void processStereoChunkWide(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                                      ChunkBuffers& b, const BlockSnapshot& snapshot,
+                                      const double& rate) noexcept
+{
+    const int count = upsampleChunk(first, second, true, factor, frames, b);
+    vorla::SidesInLanes inLanes;
+    inLanes.load(first, second, snapshot);
+    auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(b.lanes);
+    vorla::runSamplesBothSidesWide(inLanes, lanes, count, b.flags, snapshot, rate);
+    inLanes.storeStates(first, second);
+    downsampleChunk(first, second, true, factor, frames, b);
 }
 
 } // namespace
@@ -778,24 +809,28 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
                 buffers.flags[frames * (factor / 2) + pair] = readPairFlags(*this);
         }
 
-        const int count = upsampleChunk(first, second, stereo, factor, frames, buffers);
-        if (stereo)
+        if (stereo && buffers.wideLanes)
         {
-            vorla::SidesInLanes inLanes;
-            inLanes.load(first, second, snapshot);
-            vorla::BothSides sides{inLanes};
-            auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
-            if (buffers.wideLanes)
-                vorla::runSamplesBothSidesWide(inLanes, lanes, count, buffers.flags, snapshot, rate);
-            else
-                vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
-            inLanes.storeStates(first, second);
+            processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
         }
         else
         {
-            vorla::runSamplesOneSide(first, buffers.mono, count, buffers.flags, snapshot, rate);
+            const int count = upsampleChunk(first, second, stereo, factor, frames, buffers);
+            if (stereo)
+            {
+                vorla::SidesInLanes inLanes;
+                inLanes.load(first, second, snapshot);
+                vorla::BothSides sides{inLanes};
+                auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
+                vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
+                inLanes.storeStates(first, second);
+            }
+            else
+            {
+                vorla::runSamplesOneSide(first, buffers.mono, count, buffers.flags, snapshot, rate);
+            }
+            downsampleChunk(first, second, stereo, factor, frames, buffers);
         }
-        downsampleChunk(first, second, stereo, factor, frames, buffers);
 
         for (int h = 0; h < frames; ++h)
         {
