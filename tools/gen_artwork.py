@@ -380,9 +380,9 @@ def make_knob_frame(value, scale=4):
     c.over(np.zeros(3), cap_shadow * 0.7)
     cap = circle(c, cx, cy, KNOB_CAP_R)
     rings = 0.5 + 0.5 * np.sin(r * 7.3) * np.sin(r * 2.9 + 1.0)
-    spec = np.clip(np.cos(theta - math.radians(125.0)), 0, 1) ** 3 * np.clip(r / KNOB_CAP_R, 0, 1)
+    specular = np.clip(np.cos(theta - math.radians(125.0)), 0, 1) ** 3 * np.clip(r / KNOB_CAP_R, 0, 1)
     base = np.array([0.80, 0.66, 0.38])
-    cap_col = base[None, None, :] * (0.82 + 0.10 * rings[..., None]) + np.array([0.35, 0.30, 0.20]) * spec[..., None]
+    cap_col = base[None, None, :] * (0.82 + 0.10 * rings[..., None]) + np.array([0.35, 0.30, 0.20]) * specular[..., None]
     # A soft dome: slightly darker towards the lower right.
     dome = np.clip(0.5 + (dx - dy * -1.0) / (KNOB_CAP_R * 4.0), 0, 1)[..., None]
     cap_col = cap_col * (1.05 - 0.25 * dome)

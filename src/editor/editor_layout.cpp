@@ -8,12 +8,12 @@
 namespace {
 
 /// 0, 0 to the bitmap's width and one image's height, normalised, at (x, y).
-CRect controlRect(const CBitmap& bitmap, const EditorControlSpec& spec)
+CRect controlRect(const CBitmap& bitmap, const EditorControlEntry& entry)
 {
     const int32_t w = bitmap.getWidth();
-    const int32_t h = spec.stackedImages > 0 ? bitmap.getHeight() / spec.stackedImages : 0;
+    const int32_t h = entry.stackedImages > 0 ? bitmap.getHeight() / entry.stackedImages : 0;
     CRect r(std::min(0, w), std::min(0, h), std::max(0, w), std::max(0, h));
-    r.offset(spec.x, spec.y);
+    r.offset(entry.x, entry.y);
     return r;
 }
 
@@ -25,36 +25,36 @@ EditorControlsByTag buildEditorControls(CViewContainer& container, CControlListe
     EditorControlsByTag byTag{};
     CBitmap* knobBitmap = new CBitmap(kEditorControls[0].bitmapId); // shared by the nine knobs
 
-    for (const EditorControlSpec& spec : kEditorControls)
+    for (const EditorControlEntry& entry : kEditorControls)
     {
-        const bool sharedKnob = spec.kind == EditorControlKind::AnimKnob;
-        CBitmap* bitmap = sharedKnob ? knobBitmap : new CBitmap(spec.bitmapId);
-        const CRect rect = controlRect(*bitmap, spec);
-        const int32_t imageHeight = spec.stackedImages > 0 ? bitmap->getHeight() / spec.stackedImages : 0;
+        const bool sharedKnob = entry.kind == EditorControlKind::AnimKnob;
+        CBitmap* bitmap = sharedKnob ? knobBitmap : new CBitmap(entry.bitmapId);
+        const CRect rect = controlRect(*bitmap, entry);
+        const int32_t imageHeight = entry.stackedImages > 0 ? bitmap->getHeight() / entry.stackedImages : 0;
 
         CControl* control = nullptr;
-        switch (spec.kind)
+        switch (entry.kind)
         {
         case EditorControlKind::AnimKnob:
-            control = new CAnimKnob(rect, listener, spec.tag, spec.stackedImages, imageHeight, bitmap, CPoint(0, 0));
+            control = new CAnimKnob(rect, listener, entry.tag, entry.stackedImages, imageHeight, bitmap, CPoint(0, 0));
             break;
         case EditorControlKind::VerticalSwitch:
-            control = new CVerticalSwitch(rect, listener, spec.tag, spec.stackedImages, imageHeight,
-                                          spec.stackedImages, bitmap, CPoint(0, 0));
+            control = new CVerticalSwitch(rect, listener, entry.tag, entry.stackedImages, imageHeight,
+                                          entry.stackedImages, bitmap, CPoint(0, 0));
             break;
         case EditorControlKind::OnOffButton:
-            control = new COnOffButton(rect, listener, spec.tag, bitmap, COnOffButton::kPostListenerUpdate);
+            control = new COnOffButton(rect, listener, entry.tag, bitmap, COnOffButton::kPostListenerUpdate);
             break;
         }
         if (!sharedKnob)
             bitmap->release(); // the control holds its own reference now
 
-        control->setValue(valueOf ? valueOf(spec.tag) : 0.f);
+        control->setValue(valueOf ? valueOf(entry.tag) : 0.f);
         container.addView(control);
         // The container holds the control; the creator's reference goes with
         // it when the container removes its views with release.
-        if (spec.tag >= 0 && spec.tag < kEditorControlCount)
-            byTag[static_cast<size_t>(spec.tag)] = control;
+        if (entry.tag >= 0 && entry.tag < kEditorControlCount)
+            byTag[static_cast<size_t>(entry.tag)] = control;
     }
     knobBitmap->release(); // the nine knobs hold theirs
     return byTag;

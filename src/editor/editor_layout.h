@@ -23,7 +23,7 @@ enum class EditorControlKind : int32_t
 
 /// One row of the control table.  The rectangle is the bitmap's width and
 /// its height divided by `stackedImages`, placed at (x, y).
-struct EditorControlSpec
+struct EditorControlEntry
 {
     const char* name;
     EditorControlKind kind;
@@ -43,7 +43,7 @@ inline constexpr int32_t kKnobFrameCount = 63;
 /// the first of a row are placed in steps from the previous one: Drive2 =
 /// Drive1 + 50; Low = Contour + 51, Mid = Low + 49, High = Mid + 49,
 /// Power Amp = High + 47, Volume = Power Amp + 46.
-inline constexpr std::array<EditorControlSpec, kEditorControlCount> kEditorControls = {{
+inline constexpr std::array<EditorControlEntry, kEditorControlCount> kEditorControls = {{
     {"inputKnob", EditorControlKind::AnimKnob, 1, kKnobFrameCount, 33, 164, 0},
     {"channelSwitch", EditorControlKind::VerticalSwitch, 3, 2, 77, 162, 1},
     {"cleanCrunchButton", EditorControlKind::OnOffButton, 4, 2, 143, 162, 2},
