@@ -256,6 +256,54 @@ VORLA_SEGMENT void runSecondStageSegment(Side& side, typename Side::Sample& x, c
     }
 }
 
+/// runSecondStageSegment in two parts, for loops that run the part after
+/// the stage a sample later: up to and including the second stage ...
+template <class Side>
+VORLA_SEGMENT void runSecondStageOnly(Side& side, typename Side::Sample& x, const PairFlags& flags,
+                                      const double& rate) noexcept
+{
+    if (flags.channelOverdrive != 0)
+    {
+        if (flags.boostOn != 0)
+            x = Side::scale(x, 2.0);
+        x = Side::scale(x, 1.8);
+        side.filter(&AmpChannel::overdriveLowpass2, x);
+        side.stage(&AmpChannel::overdriveStage2, x, rate);
+    }
+    else if (flags.crunchOn != 0)
+    {
+        side.filter(&AmpChannel::crunchShelf, x);
+        side.filter(&AmpChannel::crunchLowpass, x);
+        side.stage(&AmpChannel::crunchStage2, x, rate);
+    }
+    else
+    {
+        side.filter(&AmpChannel::cleanShelf, x);
+        side.filter(&AmpChannel::cleanLowpass, x);
+        side.stage(&AmpChannel::cleanStage2, x, rate);
+    }
+}
+
+/// ... and what follows the second stage.
+template <class Side>
+VORLA_SEGMENT void runAfterSecondStage(Side& side, typename Side::Sample& x, const PairFlags& flags) noexcept
+{
+    if (flags.channelOverdrive != 0)
+    {
+        x = Side::shape(x);
+        if (flags.brightOn != 0)
+            side.filter(&AmpChannel::brightPeak, x);
+    }
+    else if (flags.crunchOn != 0)
+    {
+        x = Side::shape(x);
+    }
+    else
+    {
+        x = Side::scale(x, flags.brightOn == 0 ? 6.0 : 5.3);
+    }
+}
+
 /// Tone stack, power-stage level, power tubes, DC blocker.
 template <class Side>
 VORLA_SEGMENT void runPowerSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s) noexcept
@@ -347,10 +395,11 @@ inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
 /// runSamples for both sides on a processor with AVX: as in the one-side
 /// loop, the input stage (on sample u) and the voicing's first stage (on
 /// sample u - 1) step together, here with both sides of each in one 256-bit
-/// register.  The other segments run on SSE2 lanes as in runSamples.  The
-/// paired step comes first in each iteration and the later segments lag it
-/// by more than one sample, so the long dependency chain of the pair has
-/// independent work behind it instead of a segment waiting for its result.
+/// register.  The other segments run on SSE2 lanes as in runSamples, with
+/// the second segment cut after its stage.  The paired step comes first in
+/// each iteration and the later parts lag it by several samples, so every
+/// long dependency chain (a stage, the exp calls) has independent work
+/// behind it instead of a part waiting for its result.
 VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restrict x, int count,
                                        const PairFlags* __restrict flags,
                                        const BlockSnapshot& s, const double& rate) noexcept
@@ -362,10 +411,12 @@ VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restr
     const wide::QuadCoefficients withClean = wide::joinStages(k.stages[input], k.stages[clean]);
     const wide::QuadCoefficients withCrunch = wide::joinStages(k.stages[input], k.stages[crunch]);
     const wide::QuadCoefficients withOverdrive = wide::joinStages(k.stages[input], k.stages[overdrive]);
-    // How many samples the second-stage and the power segments run behind
-    // the first stage (measured best on a Zen 4; any lag gives the same bits).
+    // How many samples the second stage, what follows it (the shaper's exp
+    // calls) and the power segment run behind the first stage; measured
+    // best on a Zen 4.  Any lags give the same bits.
     constexpr int kSecondLag = 3;
-    constexpr int kPowerLag = 4;
+    constexpr int kAfterLag = 5;
+    constexpr int kPowerLag = 6;
     const wide::Quad quadRate = _mm256_set1_pd(rate);
     BothSides sides{k};
     runInputSegment(sides, x[0], s, rate);
@@ -395,7 +446,9 @@ VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restr
         x[u] = wide::lowHalf(both);
         x[u - 1] = wide::highHalf(both);
         if (u >= kSecondLag)
-            runSecondStageSegment(sides, x[u - kSecondLag], flags[(u - kSecondLag) / 2], rate);
+            runSecondStageOnly(sides, x[u - kSecondLag], flags[(u - kSecondLag) / 2], rate);
+        if (u >= kAfterLag)
+            runAfterSecondStage(sides, x[u - kAfterLag], flags[(u - kAfterLag) / 2]);
         if (u >= kPowerLag)
             runPowerSegment(sides, x[u - kPowerLag], s);
     }
@@ -405,7 +458,9 @@ VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restr
     // segments have not reached, each segment in sample order.
     runFirstStageSegment(sides, x[count - 1], s, flags[(count - 1) / 2], rate);
     for (int u = std::max(0, count - kSecondLag); u < count; ++u)
-        runSecondStageSegment(sides, x[u], flags[u / 2], rate);
+        runSecondStageOnly(sides, x[u], flags[u / 2], rate);
+    for (int u = std::max(0, count - kAfterLag); u < count; ++u)
+        runAfterSecondStage(sides, x[u], flags[u / 2]);
     for (int u = std::max(0, count - kPowerLag); u < count; ++u)
         runPowerSegment(sides, x[u], s);
 }
