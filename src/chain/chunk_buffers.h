@@ -9,11 +9,22 @@
 #pragma once
 
 #include "chain/amp_channel.h"
-#include "chain/lockstep_wide.h"
 
 #include <xmmintrin.h>
 
 namespace vorla {
+
+namespace wide {
+
+/// True when the processor and the operating system support AVX (the
+/// stereo model's 256-bit path).  Asked once, when the effect is created.
+inline bool processorHasAvx() noexcept
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+}
+
+} // namespace wide
 
 /// Host samples handled per pass of up-sampling, model and down-sampling.
 constexpr int kChunkFrames = 32;

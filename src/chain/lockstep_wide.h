@@ -10,10 +10,11 @@
 // gives the same bits as the scalar stage; no fused multiply-add is used.
 //
 // Every function here is compiled for AVX only (target attribute); callers
-// must check the processor first (processorHasAvx) and must themselves be
-// AVX functions.
+// must check the processor first (processorHasAvx, chain/chunk_buffers.h)
+// and must themselves be AVX functions.
 #pragma once
 
+#include "chain/chunk_buffers.h"
 #include "chain/lockstep.h"
 
 #include <immintrin.h>
@@ -23,15 +24,6 @@
 namespace vorla::wide {
 
 using Quad = __m256d; // lanes 0, 1: stage A of both sides; 2, 3: stage B
-
-/// True when the processor and the operating system support AVX.  Not for
-/// the audio thread's first call in a process; the effect asks once when it
-/// is created.
-inline bool processorHasAvx() noexcept
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx") != 0;
-}
 
 VORLA_AVX inline Quad join(lockstep::Lanes low, lockstep::Lanes high) noexcept
 {
