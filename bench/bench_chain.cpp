@@ -5,10 +5,13 @@
 //   rtf      audio seconds per CPU second (the "rtf" counter)
 //
 // Arguments: stereo (0/1), host rate (Hz), HighQ (0/1), voicing (0 clean,
-// 1 crunch, 2 overdrive), signal (0 guitar, 1 silence).  On a shared machine
-// take several repetitions:
+// 1 crunch, 2 overdrive), signal (0 guitar, 1 silence).  BM_stereoSse2 runs
+// the stereo cases on the SSE2 lanes only, as on a processor without AVX.
+// On a shared machine take several repetitions, interleaved, and compare
+// mono and stereo of one run:
 //
 //   ./build/vorla-bench --benchmark_filter=BM_amplifier --benchmark_repetitions=5
+//       --benchmark_enable_random_interleaving=true   (one line)
 #include <benchmark/benchmark.h>
 
 #include "params/parameters.h"
@@ -58,7 +61,7 @@ std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
     return out;
 }
 
-void BM_amplifier(benchmark::State& state)
+void runAmplifier(benchmark::State& state, bool wideLanes)
 {
     const bool stereo = state.range(0) != 0;
     const auto rate = static_cast<float>(state.range(1));
@@ -67,6 +70,7 @@ void BM_amplifier(benchmark::State& state)
     const bool silence = state.range(4) != 0;
 
     auto effect = std::make_unique<Vorla>(&benchHost);
+    effect->chunkBuffers.wideLanes = effect->chunkBuffers.wideLanes && wideLanes;
     effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     effect->setSampleRate(rate);
     effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
@@ -101,6 +105,16 @@ void BM_amplifier(benchmark::State& state)
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+void BM_amplifier(benchmark::State& state)
+{
+    runAmplifier(state, true);
+}
+
+void BM_stereoSse2(benchmark::State& state)
+{
+    runAmplifier(state, false);
+}
+
 void amplifierCases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"stereo", "rate", "highQ", "voicing", "silence"});
@@ -113,6 +127,18 @@ void amplifierCases(benchmark::internal::Benchmark* b)
     b->Unit(benchmark::kMillisecond);
 }
 
+void stereoCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"stereo", "rate", "highQ", "voicing", "silence"});
+    for (int64_t rate : {44100, 96000})
+        for (int64_t highQuality : {0, 1})
+            for (int64_t voicing : {0, 1, 2})
+                for (int64_t silence : {0, 1})
+                    b->Args({1, rate, highQuality, voicing, silence});
+    b->Unit(benchmark::kMillisecond);
+}
+
 BENCHMARK(BM_amplifier)->Apply(amplifierCases);
+BENCHMARK(BM_stereoSse2)->Apply(stereoCases);
 
 } // namespace

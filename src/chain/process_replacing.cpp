@@ -256,8 +256,9 @@ VORLA_SEGMENT void runSecondStageSegment(Side& side, typename Side::Sample& x, c
     }
 }
 
-/// runSecondStageSegment in two parts, for loops that run the part after
-/// the stage a sample later: up to and including the second stage ...
+/// runSecondStageSegment in two parts (the same operations), for loops that
+/// run the part after the stage some samples later: up to and including the
+/// second stage ...
 template <class Side>
 VORLA_SEGMENT void runSecondStageOnly(Side& side, typename Side::Sample& x, const PairFlags& flags,
                                       const double& rate) noexcept
