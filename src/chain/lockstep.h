@@ -14,7 +14,9 @@
 // samples (StageCoefficients, BiquadCoefficients, ToneCoefficients); states
 // are loaded from the two records for a step and stored back, or, for the
 // stages, kept in lanes for the chunk (StageState).  The same two-lane stage
-// step also serves one side, with two different stages in the lanes.
+// step also serves one side, with two different stages in the lanes.  On
+// processors with AVX the stereo loop steps two such stage pairs in one
+// 256-bit register (lockstep_wide.h).
 #pragma once
 
 #include "chain/amp_channel.h"
@@ -155,8 +157,8 @@ struct StageState
 
 /// processTriodeStage on two stages whose coefficients `k` and state `st`
 /// hold, one per lane.
-VORLA_LANES_INLINE void processTriodeStage(const StageCoefficients& k, StageState& st, Lanes& sample,
-                               Lanes rate) noexcept
+VORLA_LANES_INLINE void processTriodeStage(const StageCoefficients& k, StageState& st,
+                                           Lanes& sample, Lanes rate) noexcept
 {
     const Lanes one = splat(1.0);
     const Lanes zero = _mm_setzero_pd();
