@@ -12,20 +12,6 @@ bool parseInt(const std::string& text, int& value)
 {
     if (text.empty())
         return false;
-    // Switches take words too, as in vorla-render.
-    std::string word;
-    for (const char c : text)
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (word == "on" || word == "true" || word == "yes")
-    {
-        value = 1.0f;
-        return true;
-    }
-    if (word == "off" || word == "false" || word == "no")
-    {
-        value = 0.0f;
-        return true;
-    }
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
