@@ -147,3 +147,22 @@ TEST_F(SnapshotTool, RefusesBadArgumentsWithOneLineAndNoImage)
     EXPECT_NE(run("'" + dir + "/no/such/dir/out.png'"), 0);
     EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
 }
+
+TEST_F(SnapshotTool, SwitchesTakeOnAndOffButProgramsOnlyNumbers)
+{
+    const std::string word = dir + "/word.png";
+    const std::string number = dir + "/number.png";
+    ASSERT_EQ(run("'" + word + "' --set Bright/Normal=on --set 'Mono/Stereo=OFF'"), 0) << err;
+    ASSERT_EQ(run("'" + number + "' --set Bright/Normal=1 --set 'Mono/Stereo=0'"), 0) << err;
+    Image a;
+    Image b;
+    ASSERT_TRUE(readPng(word, a));
+    ASSERT_TRUE(readPng(number, b));
+    EXPECT_EQ(a.rgb, b.rgb);
+
+    const std::string bad = dir + "/bad.png";
+    EXPECT_NE(run("'" + bad + "' --program on"), 0);
+    EXPECT_NE(err.find("program"), std::string::npos) << err;
+    EXPECT_NE(run("'" + bad + "' --set Bright/Normal=loud"), 0);
+    EXPECT_FALSE(exists(bad));
+}
