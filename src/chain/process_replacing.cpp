@@ -538,6 +538,23 @@ inline PairFlags readPairFlags(const Vorla& effect) noexcept
 // the same to the bit as stepping the cascade sample by sample; the order
 // of pairs at 8x stays (p0: u0: w0 w1), (p0: u1: w0 w1), (p1: u0: ...), ...
 
+/// Runs a float vector through the allpass sections held pairwise in
+/// registers: t = (s - y) * c + x, x = s, y = t, one section pair after the
+/// other.  The lane layout (which path and which side sits where) is the
+/// caller's.
+template <std::size_t P>
+VORLA_SEGMENT __m128 runAllpassPairs(const __m128 (&c)[P], __m128 (&x)[P], __m128 (&y)[P], __m128 s) noexcept
+{
+    for (std::size_t j = 0; j < P; ++j)
+    {
+        const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[j]), c[j]), x[j]);
+        x[j] = s;
+        y[j] = t;
+        s = t;
+    }
+    return s;
+}
+
 /// One side: the filter's two allpass paths as lanes 0 (A) and 1 (B).
 template <std::size_t N>
 struct PathLanes
@@ -569,14 +586,7 @@ struct PathLanes
 
     __m128 run(__m128 s) noexcept
     {
-        for (std::size_t j = 0; j < kPairs; ++j)
-        {
-            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[j]), c[j]), x[j]);
-            x[j] = s;
-            y[j] = t;
-            s = t;
-        }
-        return s;
+        return runAllpassPairs(c, x, y, s);
     }
 };
 
@@ -646,14 +656,7 @@ struct SidePathLanes
 
     VORLA_SEGMENT __m128 run(__m128 s) noexcept
     {
-        for (std::size_t j = 0; j < kPairs; ++j)
-        {
-            const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s, y[j]), c[j]), x[j]);
-            x[j] = s;
-            y[j] = t;
-            s = t;
-        }
-        return s;
+        return runAllpassPairs(c, x, y, s);
     }
 };
 
