@@ -46,7 +46,8 @@ std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
             for (float& v : line)
             {
                 lcg = lcg * 1664525u + 1013904223u;
-                v = 0.08f * (static_cast<float>(static_cast<int32_t>(lcg >> 8) - 8388608) / 8388608.0f);
+                v = 0.08f *
+                    (static_cast<float>(static_cast<int32_t>(lcg >> 8) - 8388608) / 8388608.0f);
             }
             std::size_t pos = 0;
             for (std::size_t n = start; n < std::min(frames, start + spacing); ++n)
@@ -78,8 +79,10 @@ void runAmplifier(benchmark::State& state, bool wideLanes)
     effect->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
 
     const auto frames = static_cast<std::size_t>(rate); // one second
-    std::vector<float> in1 = silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 1u);
-    std::vector<float> in2 = silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 2u);
+    std::vector<float> in1 =
+        silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 1u);
+    std::vector<float> in2 =
+        silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 2u);
     std::vector<float> out1(frames);
     std::vector<float> out2(frames);
 

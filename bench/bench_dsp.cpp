@@ -22,11 +22,11 @@ constexpr double kRate = 176400.0;
 constexpr std::size_t kLength = 4096;
 
 // One period-free stretch of a 220 Hz sine of the given peak.
-template <typename T>
-std::array<T, kLength> makeSine(double peak)
+template <typename T> std::array<T, kLength> makeSine(double peak)
 {
     std::array<T, kLength> s{};
-    for (std::size_t n = 0; n < kLength; ++n) {
+    for (std::size_t n = 0; n < kLength; ++n)
+    {
         s[n] = static_cast<T>(peak * std::sin(2.0 * std::numbers::pi * 220.0 * double(n) / kRate));
     }
     return s;
@@ -36,7 +36,8 @@ void BM_lookupTubeTable(benchmark::State& state)
 {
     const auto input = makeSine<double>(3.0);
     std::size_t n = 0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         double x = input[n];
         benchmark::DoNotOptimize(lookupTubeTable(x));
         n = (n + 1) % kLength;
@@ -51,7 +52,8 @@ void BM_processTriodeStage(benchmark::State& state)
     initTriodeStage(stage, kTriodeSetS1, kRate);
     const double rate = kRate;
     std::size_t n = 0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         double x = input[n];
         processTriodeStage(stage, x, rate);
         benchmark::DoNotOptimize(x);
@@ -66,7 +68,8 @@ void BM_processBiquad(benchmark::State& state)
     Biquad bq;
     designLowpass(4800.0, 0.85, kRate, bq);
     std::size_t n = 0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         double x = input[n];
         processBiquad(bq, x);
         benchmark::DoNotOptimize(x);
@@ -75,15 +78,15 @@ void BM_processBiquad(benchmark::State& state)
 }
 BENCHMARK(BM_processBiquad);
 
-template <std::size_t N>
-void BM_processHalfband(benchmark::State& state)
+template <std::size_t N> void BM_processHalfband(benchmark::State& state)
 {
     const auto input = makeSine<float>(0.5);
     HalfbandFilter<N> f;
     resetHalfband(f);
     loadHalfbandCoefficients(f);
     std::size_t n = 0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         float earlier = 0.0f, later = 0.0f;
         processHalfband(f, input[n], earlier, later);
         benchmark::DoNotOptimize(earlier);
@@ -95,15 +98,15 @@ BENCHMARK(BM_processHalfband<12>);
 BENCHMARK(BM_processHalfband<8>);
 BENCHMARK(BM_processHalfband<4>);
 
-template <std::size_t N>
-void BM_decimateHalfband(benchmark::State& state)
+template <std::size_t N> void BM_decimateHalfband(benchmark::State& state)
 {
     const auto input = makeSine<float>(0.5);
     HalfbandFilter<N> f;
     resetHalfband(f);
     loadHalfbandCoefficients(f);
     std::size_t n = 0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         benchmark::DoNotOptimize(decimateHalfband(f, input[n], input[n + 1]));
         n = (n + 2) % kLength;
     }
@@ -118,7 +121,8 @@ void BM_processToneStack(benchmark::State& state)
     ToneStack ts;
     designToneStack(4.7e-10, 2.2e-8, 2.2e-8, 250000, 1000000, 25000, 94000, kRate, ts);
     std::size_t n = 0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         // Controls unchanged: the coefficients are computed once, on the
         // first call, and then only the filter runs.
         double x = input[n];
@@ -134,7 +138,8 @@ void BM_toneStackCoefficientUpdate(benchmark::State& state)
     ToneStack ts;
     designToneStack(4.7e-10, 2.2e-8, 2.2e-8, 250000, 1000000, 25000, 94000, kRate, ts);
     double contour = 0.0;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         contour = contour < 1.0 ? contour + 0.001 : 0.0;
         updateToneStackCoefficients(ts, 0.5, 0.5, 0.5, contour);
         benchmark::DoNotOptimize(ts.B0n);

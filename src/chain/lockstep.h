@@ -60,8 +60,14 @@ inline Lanes select(Lanes mask, Lanes yes, Lanes no) noexcept
     return _mm_or_pd(_mm_and_pd(mask, yes), _mm_andnot_pd(mask, no));
 }
 
-inline double lane0(Lanes v) noexcept { return _mm_cvtsd_f64(v); }
-inline double lane1(Lanes v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
+inline double lane0(Lanes v) noexcept
+{
+    return _mm_cvtsd_f64(v);
+}
+inline double lane1(Lanes v) noexcept
+{
+    return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
+}
 
 // --- Coefficients in lanes ----------------------------------------------------------
 
@@ -176,16 +182,19 @@ VORLA_LANES_INLINE void processTriodeStage(const StageCoefficients& k, StageStat
     Lanes Vg = x;
     if (_mm_movemask_pd(conducting) != 0)
     {
-        const Lanes clamped = (_mm_sqrt_pd(one + splat(4.0) * k.F * drive) + splat(2.0) * k.F * vkOld - one) *
-                              k.halfInvF;
+        const Lanes clamped =
+            (_mm_sqrt_pd(one + splat(4.0) * k.F * drive) + splat(2.0) * k.F * vkOld - one) *
+            k.halfInvF;
         Vg = select(conducting, clamped, x);
     }
     const Lanes Ig = (x - Vg) * k.invRg;
 
     // Plate from the curve, cut off below -10 V, limited by the supply.
     const Lanes v = Vg - vkOld;
-    const Lanes num = ((((((k.c12 * v + k.c10) * v + k.c8) * v + k.c6) * v + k.c4) * v + k.c2) * v + k.c0);
-    const Lanes den = ((((((k.c11 * v + k.c9) * v + k.c7) * v + k.c5) * v + k.c3) * v + k.c1) * v + one);
+    const Lanes num =
+        ((((((k.c12 * v + k.c10) * v + k.c8) * v + k.c6) * v + k.c4) * v + k.c2) * v + k.c0);
+    const Lanes den =
+        ((((((k.c11 * v + k.c9) * v + k.c7) * v + k.c5) * v + k.c3) * v + k.c1) * v + one);
     const Lanes vpk = select(_mm_cmplt_pd(v, splat(-10.0)), k.Vb, num / den);
     // (limit < vpNew) ? limit : vpNew, as the scalar test vpNew > limit.
     const Lanes vpNew = _mm_min_pd(k.Vb + vkOld, vpk + vkOld);
@@ -245,7 +254,8 @@ struct BiquadState
 
 /// processBiquad on two biquads whose coefficients `k` and histories `st`
 /// hold, one per lane.
-VORLA_LANES_INLINE void processBiquad(const BiquadCoefficients& k, BiquadState& st, Lanes& sample) noexcept
+VORLA_LANES_INLINE void processBiquad(const BiquadCoefficients& k, BiquadState& st,
+                                      Lanes& sample) noexcept
 {
     const Lanes x = sample;
     const Lanes y = (k.b0 * x + k.b1 * st.x1 + k.b2 * st.x2 - k.a1 * st.y1 - k.a2 * st.y2) * k.norm;
@@ -257,7 +267,8 @@ VORLA_LANES_INLINE void processBiquad(const BiquadCoefficients& k, BiquadState& 
 }
 
 /// processBiquad on both sides.
-inline void processBiquad(const BiquadCoefficients& k, Biquad& q0, Biquad& q1, Lanes& sample) noexcept
+inline void processBiquad(const BiquadCoefficients& k, Biquad& q0, Biquad& q1,
+                          Lanes& sample) noexcept
 {
     BiquadState st;
     st.load(q0, q1);
@@ -294,7 +305,8 @@ struct ToneState
 
 /// processToneStack on two tone stacks whose coefficients `k` (from
 /// packToneStack) and state `st` hold, one per lane.
-VORLA_LANES_INLINE void processToneStack(const ToneCoefficients& k, ToneState& st, Lanes& sample) noexcept
+VORLA_LANES_INLINE void processToneStack(const ToneCoefficients& k, ToneState& st,
+                                         Lanes& sample) noexcept
 {
     const Lanes x = sample;
     const Lanes y = k.B0 * x + st.s0;

@@ -30,8 +30,14 @@ VORLA_AVX inline Quad join(lockstep::Lanes low, lockstep::Lanes high) noexcept
     return _mm256_insertf128_pd(_mm256_castpd128_pd256(low), high, 1);
 }
 
-VORLA_AVX inline lockstep::Lanes lowHalf(Quad v) noexcept { return _mm256_castpd256_pd128(v); }
-VORLA_AVX inline lockstep::Lanes highHalf(Quad v) noexcept { return _mm256_extractf128_pd(v, 1); }
+VORLA_AVX inline lockstep::Lanes lowHalf(Quad v) noexcept
+{
+    return _mm256_castpd256_pd128(v);
+}
+VORLA_AVX inline lockstep::Lanes highHalf(Quad v) noexcept
+{
+    return _mm256_extractf128_pd(v, 1);
+}
 
 /// The coefficients of two stage pairs (see lockstep::StageCoefficients).
 struct QuadCoefficients
@@ -121,17 +127,19 @@ processTriodeStages(const QuadCoefficients& k, QuadState& st, Quad& sample, Quad
     Quad Vg = x;
     if (_mm256_movemask_pd(conducting) != 0)
     {
-        const Quad clamped =
-            (_mm256_sqrt_pd(one + _mm256_set1_pd(4.0) * k.F * drive) + _mm256_set1_pd(2.0) * k.F * vkOld - one) *
-            k.halfInvF;
+        const Quad clamped = (_mm256_sqrt_pd(one + _mm256_set1_pd(4.0) * k.F * drive) +
+                              _mm256_set1_pd(2.0) * k.F * vkOld - one) *
+                             k.halfInvF;
         Vg = _mm256_blendv_pd(x, clamped, conducting);
     }
     const Quad Ig = (x - Vg) * k.invRg;
 
     // Plate from the curve, cut off below -10 V, limited by the supply.
     const Quad v = Vg - vkOld;
-    const Quad num = ((((((k.c12 * v + k.c10) * v + k.c8) * v + k.c6) * v + k.c4) * v + k.c2) * v + k.c0);
-    const Quad den = ((((((k.c11 * v + k.c9) * v + k.c7) * v + k.c5) * v + k.c3) * v + k.c1) * v + one);
+    const Quad num =
+        ((((((k.c12 * v + k.c10) * v + k.c8) * v + k.c6) * v + k.c4) * v + k.c2) * v + k.c0);
+    const Quad den =
+        ((((((k.c11 * v + k.c9) * v + k.c7) * v + k.c5) * v + k.c3) * v + k.c1) * v + one);
     const Quad cutOff = _mm256_cmp_pd(v, _mm256_set1_pd(-10.0), _CMP_LT_OQ);
     const Quad vpk = _mm256_blendv_pd(num / den, k.Vb, cutOff);
     // (limit < vpNew) ? limit : vpNew, as the scalar test vpNew > limit.

@@ -75,8 +75,8 @@ inline void prepareToneStack(ToneStack& ts, const BlockSnapshot& s) noexcept
 
 /// The seven stages and eleven biquads of a side, in declaration order.
 constexpr TriodeStage AmpChannel::*kStages[] = {
-    &AmpChannel::cleanStage1, &AmpChannel::crunchStage1, &AmpChannel::inputStage,
-    &AmpChannel::overdriveStage1, &AmpChannel::cleanStage2, &AmpChannel::crunchStage2,
+    &AmpChannel::cleanStage1,     &AmpChannel::crunchStage1, &AmpChannel::inputStage,
+    &AmpChannel::overdriveStage1, &AmpChannel::cleanStage2,  &AmpChannel::crunchStage2,
     &AmpChannel::overdriveStage2,
 };
 constexpr Biquad AmpChannel::*kBiquads[] = {
@@ -149,8 +149,12 @@ struct BothSides
     SidesInLanes& k;
     using Sample = lockstep::Lanes;
 
-    VORLA_SEGMENT static Sample scale(Sample x, double gain) noexcept { return x * lockstep::splat(gain); }
-    VORLA_SEGMENT void stage(TriodeStage AmpChannel::*member, Sample& x, const double& rate) noexcept
+    VORLA_SEGMENT static Sample scale(Sample x, double gain) noexcept
+    {
+        return x * lockstep::splat(gain);
+    }
+    VORLA_SEGMENT void stage(TriodeStage AmpChannel::*member, Sample& x,
+                             const double& rate) noexcept
     {
         const int index = indexOf(member);
         lockstep::processTriodeStage(k.stages[index], k.states[index], x, lockstep::splat(rate));
@@ -171,7 +175,7 @@ struct BothSides
 /// Input gain and the input stage shared by the voicings.
 template <class Side>
 VORLA_SEGMENT void runInputSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
-                            const double& rate) noexcept
+                                   const double& rate) noexcept
 {
     x = Side::scale(x, s.inputGain);
     side.stage(&AmpChannel::inputStage, x, rate);
@@ -180,8 +184,8 @@ VORLA_SEGMENT void runInputSegment(Side& side, typename Side::Sample& x, const B
 /// The voicing up to its first stage; gives that stage.
 template <class Side>
 VORLA_SEGMENT TriodeStage AmpChannel::*prepareFirstStage(Side& side, typename Side::Sample& x,
-                                                  const BlockSnapshot& s,
-                                                  const PairFlags& flags) noexcept
+                                                         const BlockSnapshot& s,
+                                                         const PairFlags& flags) noexcept
 {
     if (flags.channelOverdrive != 0)
     {
@@ -217,16 +221,17 @@ VORLA_SEGMENT TriodeStage AmpChannel::*prepareFirstStage(Side& side, typename Si
 
 /// The voicing up to and including its first stage.
 template <class Side>
-VORLA_SEGMENT void runFirstStageSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s,
-                                 const PairFlags& flags, const double& rate) noexcept
+VORLA_SEGMENT void runFirstStageSegment(Side& side, typename Side::Sample& x,
+                                        const BlockSnapshot& s, const PairFlags& flags,
+                                        const double& rate) noexcept
 {
     side.stage(prepareFirstStage(side, x, s, flags), x, rate);
 }
 
 /// The rest of the voicing: its second stage and what follows it.
 template <class Side>
-VORLA_SEGMENT void runSecondStageSegment(Side& side, typename Side::Sample& x, const PairFlags& flags,
-                                  const double& rate) noexcept
+VORLA_SEGMENT void runSecondStageSegment(Side& side, typename Side::Sample& x,
+                                         const PairFlags& flags, const double& rate) noexcept
 {
     if (flags.channelOverdrive != 0)
     {
@@ -287,7 +292,8 @@ VORLA_SEGMENT void runSecondStageOnly(Side& side, typename Side::Sample& x, cons
 
 /// ... and what follows the second stage.
 template <class Side>
-VORLA_SEGMENT void runAfterSecondStage(Side& side, typename Side::Sample& x, const PairFlags& flags) noexcept
+VORLA_SEGMENT void runAfterSecondStage(Side& side, typename Side::Sample& x,
+                                       const PairFlags& flags) noexcept
 {
     if (flags.channelOverdrive != 0)
     {
@@ -307,7 +313,8 @@ VORLA_SEGMENT void runAfterSecondStage(Side& side, typename Side::Sample& x, con
 
 /// Tone stack, power-stage level, power tubes, DC blocker.
 template <class Side>
-VORLA_SEGMENT void runPowerSegment(Side& side, typename Side::Sample& x, const BlockSnapshot& s) noexcept
+VORLA_SEGMENT void runPowerSegment(Side& side, typename Side::Sample& x,
+                                   const BlockSnapshot& s) noexcept
 {
     side.tone(s, x);
     x = Side::scale(Side::scale(x, s.contourLevel), s.powerDrive);
@@ -335,8 +342,8 @@ inline void runPair(Side& side, typename Side::Sample& a, typename Side::Sample&
 /// once, so the processor overlaps their dependency chains.
 template <class Side>
 inline void runSamples(Side& side, typename Side::Sample* __restrict x, int count,
-                       const PairFlags* __restrict flags,
-                       const BlockSnapshot& s, const double& rate) noexcept
+                       const PairFlags* __restrict flags, const BlockSnapshot& s,
+                       const double& rate) noexcept
 {
     for (int u = 0; u < count + 3; ++u)
     {
@@ -355,12 +362,14 @@ inline void runSamples(Side& side, typename Side::Sample* __restrict x, int coun
 /// and the voicing's first stage (on sample u - 1) as the two lanes of one
 /// SSE2 stage step: two independent stages for the price of one.
 inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
-                              const PairFlags* __restrict flags,
-                              const BlockSnapshot& s, const double& rate) noexcept
+                              const PairFlags* __restrict flags, const BlockSnapshot& s,
+                              const double& rate) noexcept
 {
     // The input stage paired with each voicing's first stage.
-    const lockstep::StageCoefficients withClean = lockstep::packStage(ch.inputStage, ch.cleanStage1);
-    const lockstep::StageCoefficients withCrunch = lockstep::packStage(ch.inputStage, ch.crunchStage1);
+    const lockstep::StageCoefficients withClean =
+        lockstep::packStage(ch.inputStage, ch.cleanStage1);
+    const lockstep::StageCoefficients withCrunch =
+        lockstep::packStage(ch.inputStage, ch.crunchStage1);
     const lockstep::StageCoefficients withOverdrive =
         lockstep::packStage(ch.inputStage, ch.overdriveStage1);
     prepareToneStack(ch.toneStack, s);
@@ -375,9 +384,10 @@ inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
             runSecondStageSegment(side, x[u - 2], flags[(u - 2) / 2], rate);
         double first = x[u - 1];
         TriodeStage AmpChannel::*stage1 = prepareFirstStage(side, first, s, flags[(u - 1) / 2]);
-        const lockstep::StageCoefficients& k = stage1 == &AmpChannel::cleanStage1    ? withClean
-                                               : stage1 == &AmpChannel::crunchStage1 ? withCrunch
-                                                                                     : withOverdrive;
+        const lockstep::StageCoefficients& k = stage1 == &AmpChannel::cleanStage1 ? withClean
+                                               : stage1 == &AmpChannel::crunchStage1
+                                                   ? withCrunch
+                                                   : withOverdrive;
         lockstep::Lanes both = _mm_set_pd(first, OneSide::scale(x[u], s.inputGain));
         lockstep::processTriodeStage(k, ch.inputStage, ch.*stage1, both, laneRate);
         x[u] = lockstep::lane0(both);
@@ -402,8 +412,8 @@ inline void runSamplesOneSide(AmpChannel& ch, double* __restrict x, int count,
 /// long dependency chain (a stage, the exp calls) has independent work
 /// behind it instead of a part waiting for its result.
 VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restrict x, int count,
-                                       const PairFlags* __restrict flags,
-                                       const BlockSnapshot& s, const double& rate) noexcept
+                                       const PairFlags* __restrict flags, const BlockSnapshot& s,
+                                       const double& rate) noexcept
 {
     constexpr int input = indexOf(&AmpChannel::inputStage);
     constexpr int clean = indexOf(&AmpChannel::cleanStage1);
@@ -411,7 +421,8 @@ VORLA_AVX void runSamplesBothSidesWide(SidesInLanes& k, lockstep::Lanes* __restr
     constexpr int overdrive = indexOf(&AmpChannel::overdriveStage1);
     const wide::QuadCoefficients withClean = wide::joinStages(k.stages[input], k.stages[clean]);
     const wide::QuadCoefficients withCrunch = wide::joinStages(k.stages[input], k.stages[crunch]);
-    const wide::QuadCoefficients withOverdrive = wide::joinStages(k.stages[input], k.stages[overdrive]);
+    const wide::QuadCoefficients withOverdrive =
+        wide::joinStages(k.stages[input], k.stages[overdrive]);
     // How many samples the second stage, what follows it (the shaper's exp
     // calls) and the power segment run behind the first stage; measured
     // best on a Zen 4.  Any lags give the same bits.
@@ -478,8 +489,8 @@ void processPair(AmpChannel& ch, double& a, double& b, const BlockSnapshot& s,
 
 namespace lockstep {
 
-void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b,
-                 const BlockSnapshot& s, const PairFlags& flags, const double& rate) noexcept
+void processPair(AmpChannel& first, AmpChannel& second, Lanes& a, Lanes& b, const BlockSnapshot& s,
+                 const PairFlags& flags, const double& rate) noexcept
 {
     SidesInLanes k;
     k.load(first, second, s);
@@ -543,7 +554,8 @@ inline PairFlags readPairFlags(const Vorla& effect) noexcept
 /// other.  The lane layout (which path and which side sits where) is the
 /// caller's.
 template <std::size_t P>
-VORLA_SEGMENT __m128 runAllpassPairs(const __m128 (&c)[P], __m128 (&x)[P], __m128 (&y)[P], __m128 s) noexcept
+VORLA_SEGMENT __m128 runAllpassPairs(const __m128 (&c)[P], __m128 (&x)[P], __m128 (&y)[P],
+                                     __m128 s) noexcept
 {
     for (std::size_t j = 0; j < P; ++j)
     {
@@ -556,8 +568,7 @@ VORLA_SEGMENT __m128 runAllpassPairs(const __m128 (&c)[P], __m128 (&x)[P], __m12
 }
 
 /// One side: the filter's two allpass paths as lanes 0 (A) and 1 (B).
-template <std::size_t N>
-struct PathLanes
+template <std::size_t N> struct PathLanes
 {
     static constexpr std::size_t kPairs = N / 2;
     __m128 c[kPairs];
@@ -584,10 +595,7 @@ struct PathLanes
         }
     }
 
-    __m128 run(__m128 s) noexcept
-    {
-        return runAllpassPairs(c, x, y, s);
-    }
+    __m128 run(__m128 s) noexcept { return runAllpassPairs(c, x, y, s); }
 };
 
 /// processHalfband over in[0 .. n): out[2i] earlier, out[2i + 1] later.
@@ -623,15 +631,15 @@ inline void downsampleRun(vorla::HalfbandFilter<N>& f, const float* in, int n, f
 /// Both sides: each pair of sections (2j for path A, 2j + 1 for path B)
 /// of both sides in one register, lanes (A first, B first, A second,
 /// B second).
-template <std::size_t N>
-struct SidePathLanes
+template <std::size_t N> struct SidePathLanes
 {
     static constexpr std::size_t kPairs = N / 2;
     __m128 c[kPairs];
     __m128 x[kPairs];
     __m128 y[kPairs];
 
-    VORLA_SEGMENT SidePathLanes(const vorla::HalfbandFilter<N>& f0, const vorla::HalfbandFilter<N>& f1) noexcept
+    VORLA_SEGMENT SidePathLanes(const vorla::HalfbandFilter<N>& f0,
+                                const vorla::HalfbandFilter<N>& f1) noexcept
     {
         for (std::size_t j = 0; j < kPairs; ++j)
         {
@@ -643,7 +651,8 @@ struct SidePathLanes
         }
     }
 
-    VORLA_SEGMENT void storeState(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1) const noexcept
+    VORLA_SEGMENT void storeState(vorla::HalfbandFilter<N>& f0,
+                                  vorla::HalfbandFilter<N>& f1) const noexcept
     {
         for (std::size_t j = 0; j < kPairs; ++j)
         {
@@ -654,17 +663,14 @@ struct SidePathLanes
         }
     }
 
-    VORLA_SEGMENT __m128 run(__m128 s) noexcept
-    {
-        return runAllpassPairs(c, x, y, s);
-    }
+    VORLA_SEGMENT __m128 run(__m128 s) noexcept { return runAllpassPairs(c, x, y, s); }
 };
 
 // The stereo buffers hold the two sides of a sample in lanes 0 and 1.
 
 template <std::size_t N>
 VORLA_SEGMENT void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
-                        const __m128* in, int n, __m128* out) noexcept
+                               const __m128* in, int n, __m128* out) noexcept
 {
     SidePathLanes<N> lanes(f0, f1);
     for (int i = 0; i < n; ++i)
@@ -679,7 +685,7 @@ VORLA_SEGMENT void upsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilt
 
 template <std::size_t N>
 VORLA_SEGMENT void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFilter<N>& f1,
-                          const __m128* in, int n, __m128* out) noexcept
+                                 const __m128* in, int n, __m128* out) noexcept
 {
     SidePathLanes<N> lanes(f0, f1);
     for (int i = 0; i < n; ++i)
@@ -697,8 +703,8 @@ VORLA_SEGMENT void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFi
 
 /// Up-samples `frames` host samples (in rate1 / both1) to the model's rate
 /// and widens them to doubles; returns the number of model samples.
-VORLA_SEGMENT int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor, int frames,
-                         ChunkBuffers& b) noexcept
+VORLA_SEGMENT int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
+                                int frames, ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
     if (stereo)
@@ -741,7 +747,7 @@ VORLA_SEGMENT int upsampleChunk(AmpChannel& first, AmpChannel& second, bool ster
 /// Rounds the model's outputs to floats and decimates them back to the
 /// host rate, into rate1 / both1.
 VORLA_SEGMENT void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
-                            int frames, ChunkBuffers& b) noexcept
+                                   int frames, ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
     if (stereo)
@@ -850,8 +856,8 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         int frames = 0;
         for (; frames < kChunkFrames && i + frames < sampleFrames; ++frames, --n)
         {
-            if (frames > 0 && (stereoOn.load(kRelaxed) != stereoFlag ||
-                               oversampling.load(kRelaxed) != factor))
+            if (frames > 0 &&
+                (stereoOn.load(kRelaxed) != stereoFlag || oversampling.load(kRelaxed) != factor))
                 break;
             // The phase restarts with every block and runs backwards in it.
             const double antiDenormal =
@@ -859,7 +865,8 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
                     ? table.values[n]
                     : kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
             const int32_t at = i + frames;
-            const float x1 = static_cast<float>(static_cast<double>(acceptInput(in1[at])) + antiDenormal);
+            const float x1 =
+                static_cast<float>(static_cast<double>(acceptInput(in1[at])) + antiDenormal);
             if (stereo)
             {
                 const float x2 =

@@ -29,7 +29,8 @@ namespace vorla {
 // blocker's input history is preset to.  Equals the table's y at x = 0.
 inline constexpr double kTubeRestOutput = -0.212997229504;
 
-struct Biquad {
+struct Biquad
+{
     // Coefficients.
     double norm = 0.0; // 1 / a0
     double a1 = 0.0;   // feedback of y[n-1], not normalised
@@ -62,7 +63,8 @@ inline void processBiquad(Biquad& bq, double& sample) noexcept;
 inline void processBiquad(Biquad& bq, double& sample) noexcept
 {
     const double x = sample;
-    const double y = (bq.b0 * x + bq.b1 * bq.x1 + bq.b2 * bq.x2 - bq.a1 * bq.y1 - bq.a2 * bq.y2) * bq.norm;
+    const double y =
+        (bq.b0 * x + bq.b1 * bq.x1 + bq.b2 * bq.x2 - bq.a1 * bq.y1 - bq.a2 * bq.y2) * bq.norm;
     bq.x2 = bq.x1;
     bq.x1 = x;
     bq.y2 = bq.y1;

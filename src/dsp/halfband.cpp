@@ -8,6 +8,7 @@
 
 namespace vorla {
 
+// clang-format off
 const double kHalfbandCoefficients12[12] = {
     0.036681502163648017, 0.13654762463195771, 0.2746317593794541, 0.42313861743656667,
     0.5610989697879195,   0.6775400499741616,  0.769741833862266,  0.839889624849638,
@@ -22,6 +23,7 @@ const double kHalfbandCoefficients8[8] = {
 const double kHalfbandCoefficients4[4] = {
     0.12073211751675449, 0.3903621872345006, 0.6632020224193995, 0.890786832653497,
 };
+// clang-format on
 
 void loadHalfbandCoefficients(HalfbandFilter12& filter) noexcept
 {

@@ -29,8 +29,8 @@
 
 namespace vorla {
 
-template <std::size_t N>
-struct HalfbandFilter {
+template <std::size_t N> struct HalfbandFilter
+{
     static_assert(N >= 2 && N % 2 == 0, "a half-band filter needs an even number of sections");
     static constexpr std::size_t order = N;
 
@@ -51,8 +51,7 @@ extern const double kHalfbandCoefficients8[8];
 extern const double kHalfbandCoefficients4[4];
 
 // Coefficients and state to zero.
-template <std::size_t N>
-void resetHalfband(HalfbandFilter<N>& filter) noexcept;
+template <std::size_t N> void resetHalfband(HalfbandFilter<N>& filter) noexcept;
 
 // Loads the table of the filter's order into c (double -> float); the state
 // is not touched, so running audio continues across a rate change.
@@ -77,10 +76,10 @@ inline float decimateHalfband(HalfbandFilter<N>& filter, float first, float seco
 // Inline implementation
 // ---------------------------------------------------------------------------
 
-template <std::size_t N>
-void resetHalfband(HalfbandFilter<N>& filter) noexcept
+template <std::size_t N> void resetHalfband(HalfbandFilter<N>& filter) noexcept
 {
-    for (std::size_t k = 0; k < N; ++k) {
+    for (std::size_t k = 0; k < N; ++k)
+    {
         filter.c[k] = 0.0f;
         filter.xPrev[k] = 0.0f;
         filter.yPrev[k] = 0.0f;
@@ -90,7 +89,8 @@ void resetHalfband(HalfbandFilter<N>& filter) noexcept
 template <std::size_t N>
 void loadHalfbandCoefficients(HalfbandFilter<N>& filter, const double (&table)[N]) noexcept
 {
-    for (std::size_t k = 0; k < N; ++k) {
+    for (std::size_t k = 0; k < N; ++k)
+    {
         filter.c[k] = static_cast<float>(table[k]);
     }
 }
@@ -101,7 +101,8 @@ namespace detail {
 template <std::size_t N>
 inline float runHalfbandPath(HalfbandFilter<N>& f, std::size_t first, float s) noexcept
 {
-    for (std::size_t k = first; k < N; k += 2) {
+    for (std::size_t k = first; k < N; k += 2)
+    {
         const float t = (s - f.yPrev[k]) * f.c[k] + f.xPrev[k];
         f.xPrev[k] = s;
         f.yPrev[k] = t;

@@ -50,35 +50,34 @@ void updateToneStackCoefficients(ToneStack& ts, double low, double mid, double h
     // solution (left to right; X^2 is X*X).
     const double b1 = t * C1 * R1 + m * C3 * R3 + l * (C1 * R2 + C2 * R2) + (C1 * R3 + C2 * R3);
 
-    const double b2 = t * (C1 * C2 * R1 * r4 + C1 * C3 * R1 * r4)
-                      - msq * (C1 * C3 * R3sq + C2 * C3 * R3sq)
-                      + m * (C1 * C3 * R1 * R3 + C1 * C3 * R3sq + C2 * C3 * R3sq)
-                      + l * (C1 * C2 * R1 * R2 + C1 * C2 * R2 * r4 + C1 * C3 * R2 * r4)
-                      + l * m * (C1 * C3 * R2 * R3 + C2 * C3 * R2 * R3)
-                      + (C1 * C2 * R1 * R3 + C1 * C2 * R3 * r4 + C1 * C3 * R3 * r4);
+    const double b2 = t * (C1 * C2 * R1 * r4 + C1 * C3 * R1 * r4) -
+                      msq * (C1 * C3 * R3sq + C2 * C3 * R3sq) +
+                      m * (C1 * C3 * R1 * R3 + C1 * C3 * R3sq + C2 * C3 * R3sq) +
+                      l * (C1 * C2 * R1 * R2 + C1 * C2 * R2 * r4 + C1 * C3 * R2 * r4) +
+                      l * m * (C1 * C3 * R2 * R3 + C2 * C3 * R2 * R3) +
+                      (C1 * C2 * R1 * R3 + C1 * C2 * R3 * r4 + C1 * C3 * R3 * r4);
 
-    const double b3 = l * m * (C1 * C2 * C3 * R1 * R2 * R3 + C1 * C2 * C3 * R2 * R3 * r4)
-                      - msq * (C1 * C2 * C3 * R1 * R3sq + C1 * C2 * C3 * R3sq * r4)
-                      + m * (C1 * C2 * C3 * R1 * R3sq + C1 * C2 * C3 * R3sq * r4)
-                      + t * C1 * C2 * C3 * R1 * R3 * r4
-                      - t * m * C1 * C2 * C3 * R1 * R3 * r4
-                      + t * l * C1 * C2 * C3 * R1 * R2 * r4;
+    const double b3 = l * m * (C1 * C2 * C3 * R1 * R2 * R3 + C1 * C2 * C3 * R2 * R3 * r4) -
+                      msq * (C1 * C2 * C3 * R1 * R3sq + C1 * C2 * C3 * R3sq * r4) +
+                      m * (C1 * C2 * C3 * R1 * R3sq + C1 * C2 * C3 * R3sq * r4) +
+                      t * C1 * C2 * C3 * R1 * R3 * r4 - t * m * C1 * C2 * C3 * R1 * R3 * r4 +
+                      t * l * C1 * C2 * C3 * R1 * R2 * r4;
 
-    const double a1 = (C1 * R1 + C1 * R3 + C2 * R3 + C2 * r4 + C3 * r4) + m * C3 * R3
-                      + l * (C1 * R2 + C2 * R2);
+    const double a1 =
+        (C1 * R1 + C1 * R3 + C2 * R3 + C2 * r4 + C3 * r4) + m * C3 * R3 + l * (C1 * R2 + C2 * R2);
 
-    const double a2 = m * (C1 * C3 * R1 * R3 - C2 * C3 * R3 * r4 + C1 * C3 * R3sq + C2 * C3 * R3sq)
-                      + l * m * (C1 * C3 * R2 * R3 + C2 * C3 * R2 * R3)
-                      - msq * (C1 * C3 * R3sq + C2 * C3 * R3sq)
-                      + l * (C1 * C2 * R2 * r4 + C1 * C2 * R1 * R2 + C1 * C3 * R2 * r4 + C2 * C3 * R2 * r4)
-                      + (C1 * C2 * R1 * r4 + C1 * C3 * R1 * r4 + C1 * C2 * R3 * r4 + C1 * C2 * R1 * R3
-                         + C1 * C3 * R3 * r4 + C2 * C3 * R3 * r4);
+    const double a2 =
+        m * (C1 * C3 * R1 * R3 - C2 * C3 * R3 * r4 + C1 * C3 * R3sq + C2 * C3 * R3sq) +
+        l * m * (C1 * C3 * R2 * R3 + C2 * C3 * R2 * R3) - msq * (C1 * C3 * R3sq + C2 * C3 * R3sq) +
+        l * (C1 * C2 * R2 * r4 + C1 * C2 * R1 * R2 + C1 * C3 * R2 * r4 + C2 * C3 * R2 * r4) +
+        (C1 * C2 * R1 * r4 + C1 * C3 * R1 * r4 + C1 * C2 * R3 * r4 + C1 * C2 * R1 * R3 +
+         C1 * C3 * R3 * r4 + C2 * C3 * R3 * r4);
 
-    const double a3 = l * m * (C1 * C2 * C3 * R1 * R2 * R3 + C1 * C2 * C3 * R2 * R3 * r4)
-                      - msq * (C1 * C2 * C3 * R1 * R3sq + C1 * C2 * C3 * R3sq * r4)
-                      + m * (C1 * C2 * C3 * R3sq * r4 + C1 * C2 * C3 * R1 * R3sq - C1 * C2 * C3 * R1 * R3 * r4)
-                      + l * C1 * C2 * C3 * R1 * R2 * r4
-                      + C1 * C2 * C3 * R1 * R3 * r4;
+    const double a3 =
+        l * m * (C1 * C2 * C3 * R1 * R2 * R3 + C1 * C2 * C3 * R2 * R3 * r4) -
+        msq * (C1 * C2 * C3 * R1 * R3sq + C1 * C2 * C3 * R3sq * r4) +
+        m * (C1 * C2 * C3 * R3sq * r4 + C1 * C2 * C3 * R1 * R3sq - C1 * C2 * C3 * R1 * R3 * r4) +
+        l * C1 * C2 * C3 * R1 * R2 * r4 + C1 * C2 * C3 * R1 * R3 * r4;
 
     // Bilinear transform, s = w (1 - z^-1) / (1 + z^-1), w = 2 * rate.
     const double w = ts.w, w2 = ts.w2, w3 = ts.w3;

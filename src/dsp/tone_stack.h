@@ -28,7 +28,8 @@
 
 namespace vorla {
 
-struct ToneStack {
+struct ToneStack
+{
     // Components (farads, ohms), stored by designToneStack.  The coefficient
     // formulas are evaluated from these, every product in its written order,
     // so the coefficients are the same bits whenever they are recomputed.
@@ -76,7 +77,8 @@ inline void processToneStack(ToneStack& ts, double low, double mid, double high,
 inline void processToneStack(ToneStack& ts, double low, double mid, double high, double contour,
                              double& sample) noexcept
 {
-    if (low != ts.low || mid != ts.mid || high != ts.high || contour != ts.contour) {
+    if (low != ts.low || mid != ts.mid || high != ts.high || contour != ts.contour)
+    {
         // Audio thread: allocation-free coefficient update.
         updateToneStackCoefficients(ts, low, mid, high, contour);
     }

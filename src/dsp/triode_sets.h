@@ -11,7 +11,8 @@
 
 namespace vorla {
 
-struct TriodeComponentSet {
+struct TriodeComponentSet
+{
     double Rg;
     double Rk;
     double Ck;
@@ -24,6 +25,7 @@ struct TriodeComponentSet {
     TriodeCurve curve;
 };
 
+// clang-format off
 inline constexpr TriodeCurve kTriodeCurveS1 = {
     71.42421809676242,      0.4086298284135495,    -49.26634128668552,
     0.4417475706213798,     20.76338922285656,     0.1359605247790958,
@@ -61,6 +63,7 @@ inline constexpr TriodeComponentSet kTriodeSetS1 = {68000,  2200, 5e-9, 360, 100
 inline constexpr TriodeComponentSet kTriodeSetS2 = {68000,  1800, 1e-6, 360, 220000, 208,    2200000, 330000,  2.2e-8, kTriodeCurveS2};
 inline constexpr TriodeComponentSet kTriodeSetS3 = {470000, 1800, 1e-6, 350, 100000, 245.45, 470000,  1000000, 2.2e-8, kTriodeCurveS3};
 inline constexpr TriodeComponentSet kTriodeSetS4 = {220000, 1800, 1e-6, 378, 220000, 197,    0,       2200000, 2.2e-8, kTriodeCurveS4};
+// clang-format on
 
 // initTriodeStage with the values of a component set.
 inline void initTriodeStage(TriodeStage& stage, const TriodeComponentSet& set, double rate)

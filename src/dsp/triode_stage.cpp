@@ -40,7 +40,8 @@ void initTriodeStage(TriodeStage& s, double Rg, double Rk, double Ck, double Vb,
     double Vp = VpStart;
     double Vk = 0.0;
     double Ip = 0.0;
-    for (int n = 0; n < 10; ++n) {
+    for (int n = 0; n < 10; ++n)
+    {
         Ip = (Vb - Vp) / (Rp + 1e-20);
         Vk = Rk * Ip;
         Vp = Vp + 0.5 * (Vk + evaluateTriodeCurve(s, -Vk) - Vp);

@@ -41,11 +41,13 @@ namespace vorla {
 // Rational plate-to-cathode curve of one tube and load line: even
 // coefficients form the numerator, odd ones the denominator, both in rising
 // powers of the grid-to-cathode voltage.
-struct TriodeCurve {
+struct TriodeCurve
+{
     double c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, c10, c11, c12;
 };
 
-struct TriodeStage {
+struct TriodeStage
+{
     // Components (ohms, farads, volts).
     double Rg = 0.0; // grid series resistor
     double Rk = 0.0; // cathode resistor
@@ -101,8 +103,10 @@ inline void processTriodeStage(TriodeStage& stage, double& sample, const double&
 
 inline double evaluateTriodeCurve(const TriodeStage& s, double v) noexcept
 {
-    const double num = ((((((s.c12 * v + s.c10) * v + s.c8) * v + s.c6) * v + s.c4) * v + s.c2) * v + s.c0);
-    const double den = ((((((s.c11 * v + s.c9) * v + s.c7) * v + s.c5) * v + s.c3) * v + s.c1) * v + 1.0);
+    const double num =
+        ((((((s.c12 * v + s.c10) * v + s.c8) * v + s.c6) * v + s.c4) * v + s.c2) * v + s.c0);
+    const double den =
+        ((((((s.c11 * v + s.c9) * v + s.c7) * v + s.c5) * v + s.c3) * v + s.c1) * v + 1.0);
     return num / den;
 }
 
@@ -112,9 +116,12 @@ inline void processTriodeStage(TriodeStage& s, double& sample, const double& rat
     const double vkOld = s.Vk;
 
     // 1-2. Grid current: the grid clamps against the cathode through Rg.
-    if (x - vkOld >= 0.0) {
+    if (x - vkOld >= 0.0)
+    {
         s.Vg = (std::sqrt(1.0 + 4.0 * s.F * (x - vkOld)) + 2.0 * s.F * vkOld - 1.0) * s.halfInvF;
-    } else {
+    }
+    else
+    {
         s.Vg = x;
     }
     s.Ig = (x - s.Vg) * s.invRg;
@@ -123,7 +130,8 @@ inline void processTriodeStage(TriodeStage& s, double& sample, const double& rat
     const double v = s.Vg - vkOld;
     const double vpk = (v < -10.0) ? s.Vb : evaluateTriodeCurve(s, v);
     double vpNew = vpk + vkOld;
-    if (vpNew > s.Vb + vkOld) {
+    if (vpNew > s.Vb + vkOld)
+    {
         vpNew = s.Vb + vkOld;
     }
     s.Ip = (s.Vb - vpNew) * s.invRp;
@@ -135,7 +143,8 @@ inline void processTriodeStage(TriodeStage& s, double& sample, const double& rat
 
     // 7. Cathode: backward Euler of Rk || Ck.
     s.Vk = (s.Ip + s.Ig + s.Ck * vkOld * rate) * s.cathodeCoef;
-    if (s.Vk <= 0.0) {
+    if (s.Vk <= 0.0)
+    {
         s.Vk = 0.0;
     }
 }

@@ -33,12 +33,14 @@ namespace vorla {
 inline constexpr std::size_t kTubeTableSize = 4000;
 inline constexpr int kTubeTableCentre = 1999; // index of x = 0
 
-struct TubePoint {
+struct TubePoint
+{
     double x;
     double y;
 };
 
-struct TubeTable {
+struct TubeTable
+{
     TubePoint pairs[kTubeTableSize];
 };
 
@@ -58,11 +60,16 @@ inline double lookupTubeTable(double& sample) noexcept
     const TubePoint* p = kTubeTable.pairs;
     const double x = sample;
     double result;
-    if (x <= -180.0) {
+    if (x <= -180.0)
+    {
         result = p[0].y;
-    } else if (x >= 180.0 || std::isnan(x)) {
+    }
+    else if (x >= 180.0 || std::isnan(x))
+    {
         result = p[kTubeTableSize - 1].y;
-    } else {
+    }
+    else
+    {
         // Strictly inside (-180, 180): i is 199..3798, so i-1 .. i+2 exist.
         const int i = static_cast<int>(std::floor(10.0 * x + 1999.0));
         const double t = (x - p[i].x) / (p[i + 1].x - p[i].x);

@@ -35,6 +35,6 @@ public:
     virtual bool setKnobMode(int32_t /*mode*/) { return false; }
 
 protected:
-    AudioEffect* effect;            // not owned; outlives the editor
-    void* systemWindow = nullptr;   // host's parent window while open
+    AudioEffect* effect;          // not owned; outlives the editor
+    void* systemWindow = nullptr; // host's parent window while open
 };

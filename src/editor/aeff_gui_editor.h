@@ -67,12 +67,12 @@ protected:
         AEffGUIEditor& editor;
     };
 
-    ERect rect{0, 0, 0, 0};          // editor size reported to the host
-    uint32_t lastTicks = 0;          // due time of the next idle pass
-    bool inIdleStuff = false;        // true while an idle pass calls the host
-    CFrame* frame = nullptr;         // window content while open, owned
+    ERect rect{0, 0, 0, 0};   // editor size reported to the host
+    uint32_t lastTicks = 0;   // due time of the next idle pass
+    bool inIdleStuff = false; // true while an idle pass calls the host
+    CFrame* frame = nullptr;  // window content while open, owned
 
 private:
-    int32_t frameCallDepth = 0;        // nesting of FrameCall
+    int32_t frameCallDepth = 0;         // nesting of FrameCall
     std::vector<CFrame*> retiredFrames; // closed while their events were being handled
 };

@@ -30,20 +30,23 @@ EditorControlsByTag buildEditorControls(CViewContainer& container, CControlListe
         const bool sharedKnob = entry.kind == EditorControlKind::AnimKnob;
         CBitmap* bitmap = sharedKnob ? knobBitmap : new CBitmap(entry.bitmapId);
         const CRect rect = controlRect(*bitmap, entry);
-        const int32_t imageHeight = entry.stackedImages > 0 ? bitmap->getHeight() / entry.stackedImages : 0;
+        const int32_t imageHeight =
+            entry.stackedImages > 0 ? bitmap->getHeight() / entry.stackedImages : 0;
 
         CControl* control = nullptr;
         switch (entry.kind)
         {
         case EditorControlKind::AnimKnob:
-            control = new CAnimKnob(rect, listener, entry.tag, entry.stackedImages, imageHeight, bitmap, CPoint(0, 0));
+            control = new CAnimKnob(rect, listener, entry.tag, entry.stackedImages, imageHeight,
+                                    bitmap, CPoint(0, 0));
             break;
         case EditorControlKind::VerticalSwitch:
-            control = new CVerticalSwitch(rect, listener, entry.tag, entry.stackedImages, imageHeight,
-                                          entry.stackedImages, bitmap, CPoint(0, 0));
+            control = new CVerticalSwitch(rect, listener, entry.tag, entry.stackedImages,
+                                          imageHeight, entry.stackedImages, bitmap, CPoint(0, 0));
             break;
         case EditorControlKind::OnOffButton:
-            control = new COnOffButton(rect, listener, entry.tag, bitmap, COnOffButton::kPostListenerUpdate);
+            control = new COnOffButton(rect, listener, entry.tag, bitmap,
+                                       COnOffButton::kPostListenerUpdate);
             break;
         }
         if (!sharedKnob)

@@ -43,6 +43,7 @@ inline constexpr int32_t kKnobFrameCount = 63;
 /// the first of a row are placed in steps from the previous one: Drive2 =
 /// Drive1 + 50; Low = Contour + 51, Mid = Low + 49, High = Mid + 49,
 /// Power Amp = High + 47, Volume = Power Amp + 46.
+// clang-format off
 inline constexpr std::array<EditorControlEntry, kEditorControlCount> kEditorControls = {{
     {"inputKnob", EditorControlKind::AnimKnob, 1, kKnobFrameCount, 33, 164, 0},
     {"channelSwitch", EditorControlKind::VerticalSwitch, 3, 2, 77, 162, 1},
@@ -60,6 +61,7 @@ inline constexpr std::array<EditorControlEntry, kEditorControlCount> kEditorCont
     {"volumeKnob", EditorControlKind::AnimKnob, 1, kKnobFrameCount, 328 + 51 + 49 + 49 + 47 + 46, 164, 12},
     {"qualityButton", EditorControlKind::OnOffButton, 5, 2, 548, 120, 14},
 }};
+// clang-format on
 
 /// The controls built by buildEditorControls, indexed by tag (parameter index).
 using EditorControlsByTag = std::array<CControl*, kEditorControlCount>;

@@ -54,8 +54,8 @@ bool SDEditor::open(void* window)
         return false;
 
     systemWindow = window;
-    auto* newFrame =
-        new CFrame(CRect(0, 0, backgroundBitmap->getWidth(), backgroundBitmap->getHeight()), window, this);
+    auto* newFrame = new CFrame(
+        CRect(0, 0, backgroundBitmap->getWidth(), backgroundBitmap->getHeight()), window, this);
     if (!newFrame->getPlatformWindow())
     {
         // Not a window we can live in (a foreign id, a destroyed window, no
@@ -163,7 +163,8 @@ void SDEditor::valueChanged(CDrawContext* /*context*/, CControl* control)
     control->setDirty(true);
 }
 
-int32_t SDEditor::modifierClicked(CDrawContext* /*context*/, CControl* /*control*/, int32_t /*buttons*/)
+int32_t SDEditor::modifierClicked(CDrawContext* /*context*/, CControl* /*control*/,
+                                  int32_t /*buttons*/)
 {
     return 0;
 }

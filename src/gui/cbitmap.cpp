@@ -67,8 +67,8 @@ Raster* allocateRaster(int32_t width, int32_t height)
 /// and height from the header.  On a decoder error the rows decoded so far
 /// stay in the image, the rest are zero.  Returns true when every row was read.
 /// Only trivially destructible locals live between setjmp and a longjmp.
-bool decodePngRows(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& image, int32_t& width,
-                   int32_t& height)
+bool decodePngRows(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& image,
+                   int32_t& width, int32_t& height)
 {
     PngMemoryReader reader{bytes, 0, size};
     // libpng checks that the caller was built against a compatible release:
@@ -266,7 +266,8 @@ void CBitmap::drawTransparent(CDrawContext* context, const CRect& dest, const CP
     context->touch(d);
 }
 
-void CBitmap::drawAlphaBlend(CDrawContext* context, const CRect& dest, const CPoint& offset, uint8_t alpha)
+void CBitmap::drawAlphaBlend(CDrawContext* context, const CRect& dest, const CPoint& offset,
+                             uint8_t alpha)
 {
     if (!pHandle || !context || !context->getDevice())
         return;

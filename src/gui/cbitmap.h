@@ -30,10 +30,11 @@ public:
     virtual void draw(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint());
     /// Colour-keyed copy (key: the transparent colour) for opaque images,
     /// alpha blend for images with alpha.
-    virtual void drawTransparent(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint());
+    virtual void drawTransparent(CDrawContext* context, const CRect& dest,
+                                 const CPoint& offset = CPoint());
     /// Per-pixel source-over of premultiplied pixels scaled by `alpha`.
-    virtual void drawAlphaBlend(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint(),
-                                uint8_t alpha = 255);
+    virtual void drawAlphaBlend(CDrawContext* context, const CRect& dest,
+                                const CPoint& offset = CPoint(), uint8_t alpha = 255);
     /// Drops the image: size 0, no-alpha flag clear.
     virtual void dispose();
     /// Loads resource `resourceID` (PNG first, then plain bitmap); see the .cpp.

@@ -11,15 +11,16 @@
 
 namespace {
 constexpr float kTwoPiF = 6.2831855f;
-constexpr float kKnobStartAngle = 3.9269907f;  // 5 pi / 4: value 0 at lower left
-constexpr float kKnobRangeAngle = -4.712389f;  // -3 pi / 2: clockwise over the top
-constexpr float kKnobDragPixels = 200.f;       // pixels of travel for the whole range
+constexpr float kKnobStartAngle = 3.9269907f; // 5 pi / 4: value 0 at lower left
+constexpr float kKnobRangeAngle = -4.712389f; // -3 pi / 2: clockwise over the top
+constexpr float kKnobDragPixels = 200.f;      // pixels of travel for the whole range
 } // namespace
 
 // ---------------------------------------------------------------------------
 // CControl
 
-CControl::CControl(const CRect& rect, CControlListener* listener_, int32_t tag_, CBitmap* background)
+CControl::CControl(const CRect& rect, CControlListener* listener_, int32_t tag_,
+                   CBitmap* background)
     : CView(rect), listener(listener_), tag(tag_)
 {
     if (background)
@@ -99,7 +100,8 @@ bool CControl::startMouse(CDrawContext* context, int32_t& buttons)
         buttons = CDrawContext::getMouseButtons();
     if (!(buttons & kButtonLeft))
         return false;
-    if (listener && (buttons & kModifierMask) && listener->modifierClicked(context, this, buttons) != 0)
+    if (listener && (buttons & kModifierMask) &&
+        listener->modifierClicked(context, this, buttons) != 0)
         return false;
     return true;
 }
@@ -107,8 +109,8 @@ bool CControl::startMouse(CDrawContext* context, int32_t& buttons)
 // ---------------------------------------------------------------------------
 // CKnob
 
-CKnob::CKnob(const CRect& rect, CControlListener* listener_, int32_t tag_, CBitmap* background, CBitmap* handle,
-             const CPoint& offset_)
+CKnob::CKnob(const CRect& rect, CControlListener* listener_, int32_t tag_, CBitmap* background,
+             CBitmap* handle, const CPoint& offset_)
     : CControl(rect, listener_, tag_, background), offset(offset_)
 {
     if (handle)
@@ -178,14 +180,17 @@ void CKnob::setHandleBitmap(CBitmap* bitmap)
 void CKnob::valueToPoint(CPoint& point) const
 {
     const float alpha = (value - bCoef) / aCoef;
-    point.h = static_cast<int32_t>(radius + std::cos(alpha) * (radius - static_cast<float>(inset)) + 0.5f);
-    point.v = static_cast<int32_t>(radius - std::sin(alpha) * (radius - static_cast<float>(inset)) + 0.5f);
+    point.h = static_cast<int32_t>(radius + std::cos(alpha) * (radius - static_cast<float>(inset)) +
+                                   0.5f);
+    point.v = static_cast<int32_t>(radius - std::sin(alpha) * (radius - static_cast<float>(inset)) +
+                                   0.5f);
 }
 
 float CKnob::valueFromPoint(CPoint& point) const
 {
     // Angle of the point around the centre, counter-clockwise from the right.
-    float alpha = std::atan2(radius - static_cast<float>(point.v), static_cast<float>(point.h) - radius);
+    float alpha =
+        std::atan2(radius - static_cast<float>(point.v), static_cast<float>(point.h) - radius);
     const float low = std::min(startAngle, startAngle + rangeAngle);
     const float high = std::max(startAngle, startAngle + rangeAngle);
     while (alpha < low)
@@ -315,15 +320,10 @@ int32_t CKnob::onKeyDown(VstKeyCode& keyCode)
     switch (keyCode.virt)
     {
     case VKEY_LEFT:
-    case VKEY_DOWN:
-        direction = -1.f;
-        break;
+    case VKEY_DOWN: direction = -1.f; break;
     case VKEY_UP:
-    case VKEY_RIGHT:
-        direction = 1.f;
-        break;
-    default:
-        return -1;
+    case VKEY_RIGHT: direction = 1.f; break;
+    default: return -1;
     }
     if (keyCode.modifier & MODIFIER_SHIFT)
         value += wheelIncrement * direction * 0.1f;
@@ -342,9 +342,11 @@ int32_t CKnob::onKeyDown(VstKeyCode& keyCode)
 // ---------------------------------------------------------------------------
 // CAnimKnob
 
-CAnimKnob::CAnimKnob(const CRect& rect, CControlListener* listener_, int32_t tag_, int32_t frameCount_,
-                     int32_t frameHeight_, CBitmap* background, const CPoint& offset_)
-    : CKnob(rect, listener_, tag_, background, nullptr, offset_), frameCount(frameCount_), frameHeight(frameHeight_)
+CAnimKnob::CAnimKnob(const CRect& rect, CControlListener* listener_, int32_t tag_,
+                     int32_t frameCount_, int32_t frameHeight_, CBitmap* background,
+                     const CPoint& offset_)
+    : CKnob(rect, listener_, tag_, background, nullptr, offset_), frameCount(frameCount_),
+      frameHeight(frameHeight_)
 {
     inset = 0;
 }
@@ -417,8 +419,8 @@ bool CAnimKnob::isDirty() const
 // ---------------------------------------------------------------------------
 // COnOffButton
 
-COnOffButton::COnOffButton(const CRect& rect, CControlListener* listener_, int32_t tag_, CBitmap* background,
-                           int32_t style_)
+COnOffButton::COnOffButton(const CRect& rect, CControlListener* listener_, int32_t tag_,
+                           CBitmap* background, int32_t style_)
     : CControl(rect, listener_, tag_, background), style(style_)
 {
 }
@@ -467,9 +469,9 @@ void COnOffButton::mouse(CDrawContext* context, CPoint& /*where*/, int32_t butto
 // ---------------------------------------------------------------------------
 // CVerticalSwitch
 
-CVerticalSwitch::CVerticalSwitch(const CRect& rect, CControlListener* listener_, int32_t tag_, int32_t frameCount_,
-                                 int32_t frameHeight_, int32_t positionCount_, CBitmap* background,
-                                 const CPoint& offset_)
+CVerticalSwitch::CVerticalSwitch(const CRect& rect, CControlListener* listener_, int32_t tag_,
+                                 int32_t frameCount_, int32_t frameHeight_, int32_t positionCount_,
+                                 CBitmap* background, const CPoint& offset_)
     : CControl(rect, listener_, tag_, background), offset(offset_), frameCount(frameCount_),
       frameHeight(frameHeight_), positionCount(positionCount_)
 {

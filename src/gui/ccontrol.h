@@ -101,8 +101,8 @@ protected:
 class CKnob : public CControl
 {
 public:
-    CKnob(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background, CBitmap* handle,
-          const CPoint& offset = CPoint());
+    CKnob(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background,
+          CBitmap* handle, const CPoint& offset = CPoint());
     ~CKnob() override;
 
     void draw(CDrawContext* context) override;
@@ -148,8 +148,8 @@ protected:
 class CAnimKnob : public CKnob
 {
 public:
-    CAnimKnob(const CRect& size, CControlListener* listener, int32_t tag, int32_t frameCount, int32_t frameHeight,
-              CBitmap* background, const CPoint& offset = CPoint());
+    CAnimKnob(const CRect& size, CControlListener* listener, int32_t tag, int32_t frameCount,
+              int32_t frameHeight, CBitmap* background, const CPoint& offset = CPoint());
 
     void draw(CDrawContext* context) override;
     bool isDirty() const override;

@@ -229,10 +229,12 @@ void COffscreenContext::copyFrom(CDrawContext* context, const CRect& rect)
     if (!context || !context->getDevice())
         return;
     CPoint src(rect.left + context->offset.h, rect.top + context->offset.v);
-    image.copyFrom(*context->getDevice(), CRect(0, 0, rect.width(), rect.height()), src, image.bounds());
+    image.copyFrom(*context->getDevice(), CRect(0, 0, rect.width(), rect.height()), src,
+                   image.bounds());
 }
 
-void COffscreenContext::copyTo(CDrawContext* context, const CRect& destRect, const CPoint& srcOffset)
+void COffscreenContext::copyTo(CDrawContext* context, const CRect& destRect,
+                               const CPoint& srcOffset)
 {
     if (!context || !context->getDevice())
         return;

@@ -114,8 +114,10 @@ class COffscreenContext : public CDrawContext
 public:
     /// A width x height raster owned by the context, filled with `background`.
     /// `owner` gives the frame (a view's parent frame, or the frame itself).
-    COffscreenContext(CView* owner, int32_t width, int32_t height, const CColor& background = kBlackCColor);
-    COffscreenContext(CFrame* frame, int32_t width, int32_t height, const CColor& background = kBlackCColor);
+    COffscreenContext(CView* owner, int32_t width, int32_t height,
+                      const CColor& background = kBlackCColor);
+    COffscreenContext(CFrame* frame, int32_t width, int32_t height,
+                      const CColor& background = kBlackCColor);
     ~COffscreenContext() override;
 
     /// Copies `rect` of `context` (at its drawing offset) to (0, 0) of this image.

@@ -8,7 +8,9 @@
 /// the outer window.
 struct CFrame::InputScope
 {
-    explicit InputScope(CFrame& frame) : previous(CDrawContext::setInputWindow(frame.window.get())) {}
+    explicit InputScope(CFrame& frame) : previous(CDrawContext::setInputWindow(frame.window.get()))
+    {
+    }
     ~InputScope() { CDrawContext::setInputWindow(previous); }
     InputScope(const InputScope&) = delete;
     InputScope& operator=(const InputScope&) = delete;
@@ -206,7 +208,8 @@ int32_t CFrame::onKeyDown(VstKeyCode& keyCode)
     if (result == -1 && pModalView)
         result = pModalView->onKeyDown(keyCode);
     if (result == -1 && keyCode.virt == VKEY_TAB)
-        result = advanceNextFocusView(pFocusView, (keyCode.modifier & MODIFIER_SHIFT) != 0) ? 1 : -1;
+        result =
+            advanceNextFocusView(pFocusView, (keyCode.modifier & MODIFIER_SHIFT) != 0) ? 1 : -1;
     return result;
 }
 

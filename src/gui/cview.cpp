@@ -212,7 +212,8 @@ void CView::update(CDrawContext* context)
 // ---------------------------------------------------------------------------
 // CViewContainer
 
-CViewContainer::CViewContainer(const CRect& rect, CFrame* parentFrame, CBitmap* background) : CView(rect)
+CViewContainer::CViewContainer(const CRect& rect, CFrame* parentFrame, CBitmap* background)
+    : CView(rect)
 {
     pParentFrame = parentFrame;
     if (background)
@@ -502,7 +503,8 @@ int32_t CViewContainer::onKeyUp(VstKeyCode& keyCode)
     return -1;
 }
 
-bool CViewContainer::onWheel(CDrawContext* context, const CPoint& where, int32_t axis, float distance)
+bool CViewContainer::onWheel(CDrawContext* context, const CPoint& where, int32_t axis,
+                             float distance)
 {
     CView* child = getViewAt(where, false);
     if (!child)
@@ -682,7 +684,8 @@ CView* CViewContainer::getViewAt(const CPoint& where, bool deep) const
 bool CViewContainer::advanceNextFocusView(CView* oldFocus, bool reverse)
 {
     bool foundOld = oldFocus == nullptr;
-    for (CCView* node = reverse ? pLastView : pFirstView; node; node = reverse ? node->pPrevious : node->pNext)
+    for (CCView* node = reverse ? pLastView : pFirstView; node;
+         node = reverse ? node->pPrevious : node->pNext)
     {
         CView* child = node->pView;
         if (!foundOld)
@@ -697,7 +700,8 @@ bool CViewContainer::advanceNextFocusView(CView* oldFocus, bool reverse)
                 pParentFrame->setFocusView(child);
             return true;
         }
-        if (isContainer(child) && static_cast<CViewContainer*>(child)->advanceNextFocusView(nullptr, reverse))
+        if (isContainer(child) &&
+            static_cast<CViewContainer*>(child)->advanceNextFocusView(nullptr, reverse))
             return true;
     }
     return false;

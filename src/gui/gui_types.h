@@ -33,7 +33,10 @@ struct CRect
     int32_t bottom = 0;
 
     constexpr CRect() = default;
-    constexpr CRect(int32_t l, int32_t t, int32_t r, int32_t b) : left(l), top(t), right(r), bottom(b) {}
+    constexpr CRect(int32_t l, int32_t t, int32_t r, int32_t b)
+        : left(l), top(t), right(r), bottom(b)
+    {
+    }
 
     constexpr int32_t width() const { return right - left; }
     constexpr int32_t height() const { return bottom - top; }

@@ -28,7 +28,8 @@ public:
     uint32_t tickCount() override
     {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+        return static_cast<uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
     }
 
     void sleepMs(uint32_t milliseconds) override

@@ -85,8 +85,8 @@ public:
     /// The child window for `frame` inside `parentWindow` (an opaque handle; on
     /// X11 the parent's Window id cast to void*), size width x height at (0, 0).
     /// Null means no window: the frame then draws only into its back buffer.
-    virtual std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parentWindow, int32_t width,
-                                                         int32_t height) = 0;
+    virtual std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parentWindow,
+                                                         int32_t width, int32_t height) = 0;
 
     /// Milliseconds from an arbitrary start, wrapping at 2^32.
     virtual uint32_t tickCount() = 0;
@@ -108,6 +108,6 @@ void platformSleepMs(uint32_t milliseconds);
 #ifdef VORLA_GUI_X11
 /// Implemented by gui/x11: creates the X11 child window, or null when the
 /// display cannot be opened or the parent is not a window.
-std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow, int32_t width,
-                                                        int32_t height);
+std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow,
+                                                        int32_t width, int32_t height);
 #endif

@@ -14,7 +14,8 @@ inline uint32_t div255(uint32_t x)
 
 /// The part of `dest` that lies in both `clip` and `bounds`, and the source
 /// point moved with it.  False when nothing is left.
-bool clipCopy(CRect& dest, CPoint& srcPoint, const CRect& clip, const CRect& bounds, const Raster& src)
+bool clipCopy(CRect& dest, CPoint& srcPoint, const CRect& clip, const CRect& bounds,
+              const Raster& src)
 {
     CRect area = dest;
     area.bound(clip).bound(bounds);
@@ -49,8 +50,8 @@ uint32_t Raster::pixel(int32_t x, int32_t y) const
     if (x < 0 || y < 0 || x >= w || y >= h)
         return 0;
     const uint8_t* p = row(y) + static_cast<size_t>(x) * 4;
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void Raster::setPixel(int32_t x, int32_t y, uint32_t argb)
@@ -95,7 +96,8 @@ void Raster::copyFrom(const Raster& src, const CRect& dest, CPoint srcPoint, con
     }
 }
 
-void Raster::copyKeyed(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip, CColor key)
+void Raster::copyKeyed(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip,
+                       CColor key)
 {
     CRect d = dest;
     if (!clipCopy(d, srcPoint, clip, bounds(), src))
@@ -113,8 +115,8 @@ void Raster::copyKeyed(const Raster& src, const CRect& dest, CPoint srcPoint, co
     }
 }
 
-void Raster::blend(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip, uint8_t constantAlpha,
-                   bool useSourceAlpha)
+void Raster::blend(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip,
+                   uint8_t constantAlpha, bool useSourceAlpha)
 {
     CRect d = dest;
     if (!clipCopy(d, srcPoint, clip, bounds(), src))
@@ -144,9 +146,9 @@ void Raster::line(CPoint from, CPoint to, const CColor& color, const CRect& clip
 {
     CRect r = clip;
     r.bound(bounds());
-    const uint32_t argb = (static_cast<uint32_t>(color.alpha) << 24) |
-                          (div255(color.red * color.alpha) << 16) | (div255(color.green * color.alpha) << 8) |
-                          div255(color.blue * color.alpha);
+    const uint32_t argb =
+        (static_cast<uint32_t>(color.alpha) << 24) | (div255(color.red * color.alpha) << 16) |
+        (div255(color.green * color.alpha) << 8) | div255(color.blue * color.alpha);
     int32_t x = from.h;
     int32_t y = from.v;
     const int32_t dx = std::abs(to.h - from.h);

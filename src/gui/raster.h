@@ -36,7 +36,10 @@ public:
 
     /// Bytes of row y (4 * width bytes); y must be inside.
     uint8_t* row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * stride(); }
-    const uint8_t* row(int32_t y) const { return pixels.data() + static_cast<size_t>(y) * stride(); }
+    const uint8_t* row(int32_t y) const
+    {
+        return pixels.data() + static_cast<size_t>(y) * stride();
+    }
     size_t stride() const { return static_cast<size_t>(w) * 4; }
     uint8_t* data() { return pixels.data(); }
     const uint8_t* data() const { return pixels.data(); }
@@ -55,13 +58,14 @@ public:
 
     /// Colour-keyed copy: like copyFrom, but source pixels whose red, green
     /// and blue equal the key are skipped.
-    void copyKeyed(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip, CColor key);
+    void copyKeyed(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip,
+                   CColor key);
 
     /// Source-over compositing of premultiplied pixels scaled by a constant
     /// alpha 0..255 (see the banner for the rounding).  With useSourceAlpha
     /// false the source counts as opaque (alpha 255) whatever its alpha byte.
-    void blend(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip, uint8_t constantAlpha,
-               bool useSourceAlpha = true);
+    void blend(const Raster& src, const CRect& dest, CPoint srcPoint, const CRect& clip,
+               uint8_t constantAlpha, bool useSourceAlpha = true);
 
     /// One-pixel line from (x0, y0) to (x1, y1), the end point excluded, as a
     /// pen of width 1 draws it (Bresenham).

@@ -25,12 +25,12 @@ extern const size_t kVorlaResourceCount;
 /// Resource numbers of the editor's images.
 enum VorlaResourceId : int32_t
 {
-    kKnobBitmapId = 1,        ///< 56 x 3528: 63 knob frames of 56 x 56, value 0 on top
-    kBrightLampBitmapId = 2,  ///< 8 x 16: small lamp, off above, on below
+    kKnobBitmapId = 1,          ///< 56 x 3528: 63 knob frames of 56 x 56, value 0 on top
+    kBrightLampBitmapId = 2,    ///< 8 x 16: small lamp, off above, on below
     kChannelSwitchBitmapId = 3, ///< 35 x 120: lever, position 0 above
-    kLampBitmapId = 4,        ///< 12 x 54: lamp, off above, on below
-    kWideButtonBitmapId = 5,  ///< 50 x 54: button with lamp, off above, on below
-    kBackgroundBitmapId = 128 ///< 660 x 250 plain bitmap: the panel
+    kLampBitmapId = 4,          ///< 12 x 54: lamp, off above, on below
+    kWideButtonBitmapId = 5,    ///< 50 x 54: button with lamp, off above, on below
+    kBackgroundBitmapId = 128   ///< 660 x 250 plain bitmap: the panel
 };
 
 /// Finds resource `id` of `type` ("PNG" or "BITMAP"); false when absent.

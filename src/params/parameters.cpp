@@ -10,11 +10,13 @@ namespace {
 // Names as the host lists them.  Several are longer than the eight
 // characters the interface suggests; hosts give room for them and they are
 // written in full.
+// clang-format off
 constexpr const char* kParameterNames[kNumParams] = {
     "Input",  "Channel", "Clean/Crunch", "Overdrive Boost", "Bright/Normal",
     "Drive1", "Drive2",  "Low",          "Mid",             "High",
     "Contour", "Power Amp", "Volume",    "Mono/Stereo",     "LowQ/HighQ",
 };
+// clang-format on
 
 } // namespace
 

@@ -14,20 +14,20 @@
 enum VorlaParameter : int32_t
 {
     kInput = 0,
-    kChannel = 1,      // switch: Overdrive channel when on
-    kCleanCrunch = 2,  // switch: Crunch voicing when on
-    kBoost = 3,        // switch: Overdrive boost
-    kBright = 4,       // switch
-    kDrive1 = 5,       // drive of the Crunch voicing
-    kDrive2 = 6,       // drive of the Overdrive channel
+    kChannel = 1,     // switch: Overdrive channel when on
+    kCleanCrunch = 2, // switch: Crunch voicing when on
+    kBoost = 3,       // switch: Overdrive boost
+    kBright = 4,      // switch
+    kDrive1 = 5,      // drive of the Crunch voicing
+    kDrive2 = 6,      // drive of the Overdrive channel
     kLow = 7,
     kMid = 8,
     kHigh = 9,
     kContour = 10,
     kPowerAmp = 11,
     kVolume = 12,
-    kMonoStereo = 13,  // switch: stereo when on
-    kQuality = 14,     // switch: doubles the oversampling factor when on
+    kMonoStereo = 13, // switch: stereo when on
+    kQuality = 14,    // switch: doubles the oversampling factor when on
     kNumParams = 15,
 };
 
@@ -73,10 +73,8 @@ constexpr float parameterDefault(int32_t index)
     case kBoost:
     case kBright:
     case kMonoStereo:
-    case kQuality:
-        return 0.0f;
-    default:
-        return 0.5f;
+    case kQuality: return 0.0f;
+    default: return 0.5f;
     }
 }
 

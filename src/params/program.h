@@ -53,9 +53,9 @@ constexpr std::size_t kProgramNameMaxChars = kProgramNameSize - 1;
 
 struct VorlaProgram
 {
-    char name[kProgramNameSize];      // zero-terminated, zero padded
-    float values[kNumParams];         // storage order, see storageSlot()
-    uint32_t reserved;                // zero when written, ignored when read
+    char name[kProgramNameSize]; // zero-terminated, zero padded
+    float values[kNumParams];    // storage order, see storageSlot()
+    uint32_t reserved;           // zero when written, ignored when read
     ChannelMemory cleanMemory;
     ChannelMemory crunchMemory;
     OverdriveMemory overdriveMemory;

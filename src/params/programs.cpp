@@ -15,17 +15,17 @@
 namespace {
 
 constexpr double ChannelMemory::*kChannelMemoryFields[] = {
-    &ChannelMemory::input, &ChannelMemory::drive1, &ChannelMemory::drive2,
-    &ChannelMemory::bright, &ChannelMemory::contour, &ChannelMemory::low,
-    &ChannelMemory::mid, &ChannelMemory::high, &ChannelMemory::volume,
+    &ChannelMemory::input,    &ChannelMemory::drive1,  &ChannelMemory::drive2,
+    &ChannelMemory::bright,   &ChannelMemory::contour, &ChannelMemory::low,
+    &ChannelMemory::mid,      &ChannelMemory::high,    &ChannelMemory::volume,
     &ChannelMemory::powerAmp,
 };
 
 constexpr double OverdriveMemory::*kOverdriveMemoryFields[] = {
-    &OverdriveMemory::input, &OverdriveMemory::drive1, &OverdriveMemory::drive2,
-    &OverdriveMemory::bright, &OverdriveMemory::contour, &OverdriveMemory::low,
-    &OverdriveMemory::mid, &OverdriveMemory::high, &OverdriveMemory::volume,
-    &OverdriveMemory::boost, &OverdriveMemory::powerAmp,
+    &OverdriveMemory::input,  &OverdriveMemory::drive1,   &OverdriveMemory::drive2,
+    &OverdriveMemory::bright, &OverdriveMemory::contour,  &OverdriveMemory::low,
+    &OverdriveMemory::mid,    &OverdriveMemory::high,     &OverdriveMemory::volume,
+    &OverdriveMemory::boost,  &OverdriveMemory::powerAmp,
 };
 
 // Relaxed copies: setParameter may write the same fields from the audio
@@ -48,8 +48,7 @@ void copyProgramRelaxed(VorlaProgram& to, const VorlaProgram& from)
     std::memcpy(to.name, from.name, sizeof(to.name));
     to.reserved = from.reserved;
     for (std::size_t slot = 0; slot < static_cast<std::size_t>(kNumParams); ++slot)
-        std::atomic_ref<float>(to.values[slot])
-            .store(from.values[slot], std::memory_order_relaxed);
+        std::atomic_ref<float>(to.values[slot]).store(from.values[slot], std::memory_order_relaxed);
     copyMemoryRelaxed(to.cleanMemory, from.cleanMemory, kChannelMemoryFields);
     copyMemoryRelaxed(to.crunchMemory, from.crunchMemory, kChannelMemoryFields);
     copyMemoryRelaxed(to.overdriveMemory, from.overdriveMemory, kOverdriveMemoryFields);
@@ -70,8 +69,7 @@ namespace {
 
 /// The field of a knob memory that remembers parameter `index`; Boost exists
 /// only in the Overdrive memory.
-template <class Memory>
-double* knobField(Memory& memory, int32_t index) noexcept
+template <class Memory> double* knobField(Memory& memory, int32_t index) noexcept
 {
     switch (index)
     {

@@ -157,9 +157,7 @@ void Vorla::applyParameter(int32_t index, float value) noexcept
         brightOn.store(on, std::memory_order_relaxed);
         remember(voicing, index, stored);
         break;
-    case kMonoStereo:
-        stereoOn.store(on, std::memory_order_relaxed);
-        break;
+    case kMonoStereo: stereoOn.store(on, std::memory_order_relaxed); break;
     case kQuality:
         highQuality.store(on, std::memory_order_relaxed);
         // The oversampling factor depends on the switch: redesign at the

@@ -70,10 +70,8 @@ bool writesThroughPointer(int32_t opcode)
     case effGetParamDisplay:
     case effGetParamName:
     case effEditGetRect:
-    case effGetChunk:
-        return true;
-    default:
-        return false;
+    case effGetChunk: return true;
+    default: return false;
     }
 }
 
@@ -117,40 +115,21 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
 
     switch (opcode)
     {
-    case effOpen:
-        open();
-        return 0;
-    case effClose:
-        close();
-        return 0;
+    case effOpen: open(); return 0;
+    case effClose: close(); return 0;
     case effSetProgram:
         // Compared before narrowing, so a huge value cannot wrap into range.
         if (value >= 0 && value < numPrograms)
             setProgram(static_cast<int32_t>(value));
         return 0;
-    case effGetProgram:
-        return getProgram();
-    case effSetProgramName:
-        setProgramName(static_cast<char*>(ptr));
-        return 0;
-    case effGetProgramName:
-        getProgramName(static_cast<char*>(ptr));
-        return 0;
-    case effGetParamLabel:
-        getParameterLabel(index, static_cast<char*>(ptr));
-        return 0;
-    case effGetParamDisplay:
-        getParameterDisplay(index, static_cast<char*>(ptr));
-        return 0;
-    case effGetParamName:
-        getParameterName(index, static_cast<char*>(ptr));
-        return 0;
-    case effSetSampleRate:
-        setSampleRate(opt);
-        return 0;
-    case effSetBlockSize:
-        setBlockSize(static_cast<int32_t>(value));
-        return 0;
+    case effGetProgram: return getProgram();
+    case effSetProgramName: setProgramName(static_cast<char*>(ptr)); return 0;
+    case effGetProgramName: getProgramName(static_cast<char*>(ptr)); return 0;
+    case effGetParamLabel: getParameterLabel(index, static_cast<char*>(ptr)); return 0;
+    case effGetParamDisplay: getParameterDisplay(index, static_cast<char*>(ptr)); return 0;
+    case effGetParamName: getParameterName(index, static_cast<char*>(ptr)); return 0;
+    case effSetSampleRate: setSampleRate(opt); return 0;
+    case effSetBlockSize: setBlockSize(static_cast<int32_t>(value)); return 0;
     case effMainsChanged:
         if (value == 0)
             suspend();
@@ -159,8 +138,7 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         return 0;
     case effEditGetRect:
         return editor != nullptr && editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
-    case effEditOpen:
-        return editor != nullptr && editor->open(ptr) ? 1 : 0;
+    case effEditOpen: return editor != nullptr && editor->open(ptr) ? 1 : 0;
     case effEditClose:
         if (editor != nullptr)
             editor->close();
@@ -169,18 +147,15 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         if (editor != nullptr)
             editor->idle();
         return 0;
-    case effIdentify:
-        return fourCharId('N', 'v', 'E', 'f');
-    case effGetChunk:
-        return getChunk(static_cast<void**>(ptr), index != 0);
+    case effIdentify: return fourCharId('N', 'v', 'E', 'f');
+    case effGetChunk: return getChunk(static_cast<void**>(ptr), index != 0);
     case effSetChunk:
         // The size arrives pointer-sized; one that does not fit the chunk
         // interface's 32-bit size can match no chunk and is refused here.
         if (value < 0 || value > INT32_MAX)
             return 0;
         return setChunk(ptr, static_cast<int32_t>(value), index != 0);
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -41,7 +41,8 @@ public:
     virtual void setSampleRate(float rate) { sampleRate.store(rate, std::memory_order_relaxed); }
     virtual void setBlockSize(int32_t size) { blockSize = size; }
     /// Audio thread.
-    virtual void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept = 0;
+    virtual void processReplacing(float** inputs, float** outputs,
+                                  int32_t sampleFrames) noexcept = 0;
     virtual void processDoubleReplacing(double** /*inputs*/, double** /*outputs*/,
                                         int32_t /*sampleFrames*/) noexcept
     {
@@ -51,7 +52,10 @@ public:
     /// setParameter, then tells the host (audioMasterAutomate).  UI thread.
     virtual void setParameterAutomated(int32_t index, float value);
     virtual int32_t getProgram() { return curProgram.load(std::memory_order_relaxed); }
-    virtual void setProgram(int32_t program) { curProgram.store(program, std::memory_order_relaxed); }
+    virtual void setProgram(int32_t program)
+    {
+        curProgram.store(program, std::memory_order_relaxed);
+    }
     virtual void setProgramName(char* /*name*/) {}
     virtual void getProgramName(char* name) { name[0] = '\0'; }
     virtual void getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
@@ -84,7 +88,9 @@ public:
     /// At most eight characters, decimals truncated; "Huge!" when too large.
     virtual void float2string(float value, char* text, int32_t maxLen);
     virtual void int2string(int32_t value, char* text, int32_t maxLen);
-    virtual void process(float** /*inputs*/, float** /*outputs*/, int32_t /*sampleFrames*/) noexcept {}
+    virtual void process(float** /*inputs*/, float** /*outputs*/, int32_t /*sampleFrames*/) noexcept
+    {
+    }
     virtual float getVu() { return 0.0f; }
     virtual void hasVu(bool state) { setFlag(effFlagsHasVu, state); }
     virtual void hasClip(bool state) { setFlag(effFlagsHasClip, state); }
@@ -107,7 +113,7 @@ protected:
     friend class AEffGUIEditor;
 
     audioMasterCallback audioMaster;
-    AEffEditor* editor = nullptr;          // owned
+    AEffEditor* editor = nullptr; // owned
     std::atomic<float> sampleRate{44100.0f};
     int32_t blockSize = 1024;
     int32_t numPrograms;

@@ -26,12 +26,9 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
 
     switch (opcode)
     {
-    case effProcessEvents:
-        return processEvents(static_cast<VstEvents*>(ptr));
-    case effCanBeAutomated:
-        return canParameterBeAutomated(index) ? 1 : 0;
-    case effString2Parameter:
-        return string2parameter(index, static_cast<char*>(ptr)) ? 1 : 0;
+    case effProcessEvents: return processEvents(static_cast<VstEvents*>(ptr));
+    case effCanBeAutomated: return canParameterBeAutomated(index) ? 1 : 0;
+    case effString2Parameter: return string2parameter(index, static_cast<char*>(ptr)) ? 1 : 0;
     case effGetProgramNameIndexed:
         if (ptr == nullptr)
             return 0;
@@ -42,8 +39,7 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
         return getInputProperties(index, static_cast<VstPinProperties*>(ptr)) ? 1 : 0;
     case effGetOutputProperties:
         return getOutputProperties(index, static_cast<VstPinProperties*>(ptr)) ? 1 : 0;
-    case effGetPlugCategory:
-        return getPlugCategory();
+    case effGetPlugCategory: return getPlugCategory();
     case effOfflineNotify:
         return offlineNotify(static_cast<VstAudioFile*>(ptr), static_cast<int32_t>(value),
                              index != 0)
@@ -54,33 +50,25 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
                                                                                               : 0;
     case effOfflineRun:
         return offlineRun(static_cast<VstOfflineTask*>(ptr), static_cast<int32_t>(value)) ? 1 : 0;
-    case effProcessVarIo:
-        return processVariableIo(static_cast<VstVariableIo*>(ptr)) ? 1 : 0;
+    case effProcessVarIo: return processVariableIo(static_cast<VstVariableIo*>(ptr)) ? 1 : 0;
     case effSetSpeakerArrangement:
         return setSpeakerArrangement(reinterpret_cast<VstSpeakerArrangement*>(value),
                                      static_cast<VstSpeakerArrangement*>(ptr))
                    ? 1
                    : 0;
-    case effSetBypass:
-        return setBypass(value != 0) ? 1 : 0;
-    case effGetEffectName:
-        return ptr != nullptr && getEffectName(static_cast<char*>(ptr)) ? 1 : 0;
+    case effSetBypass: return setBypass(value != 0) ? 1 : 0;
+    case effGetEffectName: return ptr != nullptr && getEffectName(static_cast<char*>(ptr)) ? 1 : 0;
     case effGetVendorString:
         return ptr != nullptr && getVendorString(static_cast<char*>(ptr)) ? 1 : 0;
     case effGetProductString:
         return ptr != nullptr && getProductString(static_cast<char*>(ptr)) ? 1 : 0;
-    case effGetVendorVersion:
-        return getVendorVersion();
-    case effVendorSpecific:
-        return vendorSpecific(index, value, ptr, opt);
-    case effCanDo:
-        return canDo(static_cast<const char*>(ptr));
-    case effGetTailSize:
-        return getGetTailSize();
+    case effGetVendorVersion: return getVendorVersion();
+    case effVendorSpecific: return vendorSpecific(index, value, ptr, opt);
+    case effCanDo: return canDo(static_cast<const char*>(ptr));
+    case effGetTailSize: return getGetTailSize();
     case effGetParameterProperties:
         return getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)) ? 1 : 0;
-    case effGetVstVersion:
-        return getVstVersion();
+    case effGetVstVersion: return getVstVersion();
     case effEditKeyDown:
     case effEditKeyUp:
     {
@@ -101,39 +89,25 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
         return getCurrentMidiProgram(index, static_cast<MidiProgramName*>(ptr));
     case effGetMidiProgramCategory:
         return getMidiProgramCategory(index, static_cast<MidiProgramCategory*>(ptr));
-    case effHasMidiProgramsChanged:
-        return hasMidiProgramsChanged(index) ? 1 : 0;
-    case effGetMidiKeyName:
-        return getMidiKeyName(index, static_cast<MidiKeyName*>(ptr)) ? 1 : 0;
-    case effBeginSetProgram:
-        return beginSetProgram() ? 1 : 0;
-    case effEndSetProgram:
-        return endSetProgram() ? 1 : 0;
+    case effHasMidiProgramsChanged: return hasMidiProgramsChanged(index) ? 1 : 0;
+    case effGetMidiKeyName: return getMidiKeyName(index, static_cast<MidiKeyName*>(ptr)) ? 1 : 0;
+    case effBeginSetProgram: return beginSetProgram() ? 1 : 0;
+    case effEndSetProgram: return endSetProgram() ? 1 : 0;
     case effGetSpeakerArrangement:
         return getSpeakerArrangement(reinterpret_cast<VstSpeakerArrangement**>(value),
                                      static_cast<VstSpeakerArrangement**>(ptr))
                    ? 1
                    : 0;
-    case effShellGetNextPlugin:
-        return getNextShellPlugin(static_cast<char*>(ptr));
-    case effStartProcess:
-        return startProcess();
-    case effStopProcess:
-        return stopProcess();
-    case effSetTotalSampleToProcess:
-        return setTotalSampleToProcess(static_cast<int32_t>(value));
-    case effSetPanLaw:
-        return setPanLaw(static_cast<int32_t>(value), opt) ? 1 : 0;
-    case effBeginLoadBank:
-        return beginLoadBank(static_cast<VstPatchChunkInfo*>(ptr));
-    case effBeginLoadProgram:
-        return beginLoadProgram(static_cast<VstPatchChunkInfo*>(ptr));
-    case effSetProcessPrecision:
-        return setProcessPrecision(static_cast<int32_t>(value)) ? 1 : 0;
-    case effGetNumMidiInputChannels:
-        return getNumMidiInputChannels();
-    case effGetNumMidiOutputChannels:
-        return getNumMidiOutputChannels();
+    case effShellGetNextPlugin: return getNextShellPlugin(static_cast<char*>(ptr));
+    case effStartProcess: return startProcess();
+    case effStopProcess: return stopProcess();
+    case effSetTotalSampleToProcess: return setTotalSampleToProcess(static_cast<int32_t>(value));
+    case effSetPanLaw: return setPanLaw(static_cast<int32_t>(value), opt) ? 1 : 0;
+    case effBeginLoadBank: return beginLoadBank(static_cast<VstPatchChunkInfo*>(ptr));
+    case effBeginLoadProgram: return beginLoadProgram(static_cast<VstPatchChunkInfo*>(ptr));
+    case effSetProcessPrecision: return setProcessPrecision(static_cast<int32_t>(value)) ? 1 : 0;
+    case effGetNumMidiInputChannels: return getNumMidiInputChannels();
+    case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
     default:
         // Numbers in 25..79 that this interface version does not define or
         // that no longer mean anything (28, 30-32, 36, 37, 43, 46, 53-55, 57).

@@ -9,11 +9,11 @@
 
 #include <new>
 
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(
-    audioMasterCallback audioMaster);
+extern "C" __attribute__((visibility("default"))) AEffect*
+VSTPluginMain(audioMasterCallback audioMaster);
 
-extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect* vorlaMainAlias(
-    audioMasterCallback audioMaster) __asm__("main");
+extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect*
+vorlaMainAlias(audioMasterCallback audioMaster) __asm__("main");
 
 /// Creates one effect instance.  Called by the host on its UI thread.
 extern "C" AEffect* VSTPluginMain(audioMasterCallback audioMaster)

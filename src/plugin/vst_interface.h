@@ -43,29 +43,29 @@ constexpr int32_t kVstVersion = 2400;
 /// The effect record the host holds.  Every field the effect does not set is zero.
 struct AEffect
 {
-    int32_t magic;                                   // kEffectMagic
-    AEffectDispatcherProc dispatcher;                // host -> effect opcodes
-    AEffectProcessProc process;                      // old accumulating call (does nothing)
+    int32_t magic;                    // kEffectMagic
+    AEffectDispatcherProc dispatcher; // host -> effect opcodes
+    AEffectProcessProc process;       // old accumulating call (does nothing)
     AEffectSetParameterProc setParameter;
     AEffectGetParameterProc getParameter;
     int32_t numPrograms;
     int32_t numParams;
     int32_t numInputs;
     int32_t numOutputs;
-    int32_t flags;                                   // effFlags* bits
-    intptr_t resvd1;                                 // reserved for the host, zero
-    intptr_t resvd2;                                 // reserved for the host, zero
-    int32_t initialDelay;                            // latency in samples
-    int32_t realQualities;                           // unused, zero
-    int32_t offQualities;                            // unused, zero
-    float ioRatio;                                   // unused, 1.0
-    void* object;                                    // the effect object
-    void* user;                                      // free for the host
+    int32_t flags;         // effFlags* bits
+    intptr_t resvd1;       // reserved for the host, zero
+    intptr_t resvd2;       // reserved for the host, zero
+    int32_t initialDelay;  // latency in samples
+    int32_t realQualities; // unused, zero
+    int32_t offQualities;  // unused, zero
+    float ioRatio;         // unused, 1.0
+    void* object;          // the effect object
+    void* user;            // free for the host
     int32_t uniqueID;
     int32_t version;
     AEffectProcessProc processReplacing;
     AEffectProcessDoubleProc processDoubleReplacing;
-    char future[56];                                 // reserved, zero
+    char future[56]; // reserved, zero
 };
 
 static_assert(sizeof(void*) == 8, "the record layout below is checked for 64-bit targets");
@@ -258,7 +258,7 @@ enum VstPlugCategory : int32_t
 };
 
 /// Text limits of host buffers (characters, terminator not counted).
-constexpr int32_t kVstMaxProgNameLen = 24;   // includes the terminator
+constexpr int32_t kVstMaxProgNameLen = 24; // includes the terminator
 constexpr int32_t kVstMaxParamStrLen = 8;
 constexpr int32_t kVstMaxEffectNameLen = 32;
 constexpr int32_t kVstMaxVendorStrLen = 64;

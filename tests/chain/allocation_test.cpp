@@ -36,64 +36,66 @@ inline void note()
 
 #if VORLA_COUNT_ALLOCATIONS
 
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void __libc_free(void*);
-void* __libc_memalign(std::size_t, std::size_t);
+extern "C"
+{
+    void* __libc_malloc(std::size_t);
+    void* __libc_calloc(std::size_t, std::size_t);
+    void* __libc_realloc(void*, std::size_t);
+    void __libc_free(void*);
+    void* __libc_memalign(std::size_t, std::size_t);
 }
 
-
-extern "C" {
-
-__attribute__((visibility("default"))) void* malloc(std::size_t size)
+extern "C"
 {
-    note();
-    return __libc_malloc(size);
-}
 
-__attribute__((visibility("default"))) void* calloc(std::size_t count, std::size_t size)
-{
-    note();
-    return __libc_calloc(count, size);
-}
-
-__attribute__((visibility("default"))) void* realloc(void* pointer, std::size_t size)
-{
-    note();
-    return __libc_realloc(pointer, size);
-}
-
-__attribute__((visibility("default"))) void free(void* pointer)
-{
-    if (pointer != nullptr)
+    __attribute__((visibility("default"))) void* malloc(std::size_t size)
+    {
         note();
-    __libc_free(pointer);
-}
+        return __libc_malloc(size);
+    }
 
-__attribute__((visibility("default"))) void* aligned_alloc(std::size_t alignment, std::size_t size)
-{
-    note();
-    return __libc_memalign(alignment, size);
-}
+    __attribute__((visibility("default"))) void* calloc(std::size_t count, std::size_t size)
+    {
+        note();
+        return __libc_calloc(count, size);
+    }
 
-__attribute__((visibility("default"))) void* memalign(std::size_t alignment, std::size_t size)
-{
-    note();
-    return __libc_memalign(alignment, size);
-}
+    __attribute__((visibility("default"))) void* realloc(void* pointer, std::size_t size)
+    {
+        note();
+        return __libc_realloc(pointer, size);
+    }
 
-__attribute__((visibility("default"))) int posix_memalign(void** out, std::size_t alignment,
-                                                          std::size_t size)
-{
-    note();
-    void* p = __libc_memalign(alignment, size);
-    if (p == nullptr)
-        return ENOMEM;
-    *out = p;
-    return 0;
-}
+    __attribute__((visibility("default"))) void free(void* pointer)
+    {
+        if (pointer != nullptr)
+            note();
+        __libc_free(pointer);
+    }
+
+    __attribute__((visibility("default"))) void* aligned_alloc(std::size_t alignment,
+                                                               std::size_t size)
+    {
+        note();
+        return __libc_memalign(alignment, size);
+    }
+
+    __attribute__((visibility("default"))) void* memalign(std::size_t alignment, std::size_t size)
+    {
+        note();
+        return __libc_memalign(alignment, size);
+    }
+
+    __attribute__((visibility("default"))) int posix_memalign(void** out, std::size_t alignment,
+                                                              std::size_t size)
+    {
+        note();
+        void* p = __libc_memalign(alignment, size);
+        if (p == nullptr)
+            return ENOMEM;
+        *out = p;
+        return 0;
+    }
 
 } // extern "C"
 
@@ -124,8 +126,7 @@ namespace {
 using namespace vorla::test;
 
 /// Counts the allocations made by `work`.
-template <class Work>
-long countAllocations(Work&& work)
+template <class Work> long countAllocations(Work&& work)
 {
     allocations.store(0);
     counting.store(true);
@@ -134,7 +135,7 @@ long countAllocations(Work&& work)
     return allocations.load();
 }
 
-#define SKIP_UNLESS_COUNTING()                                                                    \
+#define SKIP_UNLESS_COUNTING()                                                                     \
     if (!VORLA_COUNT_ALLOCATIONS)                                                                  \
     GTEST_SKIP() << "allocation counting needs a build without sanitizers"
 

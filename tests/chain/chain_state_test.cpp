@@ -20,8 +20,7 @@ using namespace vorla;
 using vorla::test::guitarSignal;
 using vorla::test::makeVorla;
 
-template <class T>
-bool sameBytes(const T& a, const T& b)
+template <class T> bool sameBytes(const T& a, const T& b)
 {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
@@ -35,7 +34,8 @@ std::vector<float> process(Vorla& fx, const std::vector<float>& in1, const std::
     for (std::size_t pos = 0; pos < in1.size(); pos += static_cast<std::size_t>(block))
     {
         const auto frames = static_cast<int32_t>(std::min<std::size_t>(block, in1.size() - pos));
-        float* inputs[2] = {const_cast<float*>(in1.data() + pos), const_cast<float*>(in2.data() + pos)};
+        float* inputs[2] = {const_cast<float*>(in1.data() + pos),
+                            const_cast<float*>(in2.data() + pos)};
         float* outputs[2] = {out1.data() + pos, out2.data() + pos};
         fx.processReplacing(inputs, outputs, frames);
     }
@@ -46,8 +46,8 @@ std::vector<float> process(Vorla& fx, const std::vector<float>& in1, const std::
 
 std::vector<Biquad*> biquads(AmpChannel& c)
 {
-    return {&c.overdriveLowpass2, &c.overdriveLowpass1, &c.cleanLowpass,      &c.crunchLowpass,
-            &c.cleanBrightShelf,  &c.crunchBrightShelf, &c.overdriveShelf,    &c.cleanShelf,
+    return {&c.overdriveLowpass2, &c.overdriveLowpass1, &c.cleanLowpass,   &c.crunchLowpass,
+            &c.cleanBrightShelf,  &c.crunchBrightShelf, &c.overdriveShelf, &c.cleanShelf,
             &c.crunchShelf,       &c.brightPeak,        &c.dcBlocker};
 }
 
@@ -171,7 +171,8 @@ TEST(ChainState, QualitySwitchKeepsStageVoltagesAndUpdatesTheRateTerms)
     EXPECT_EQ(after.out, before.out);
     EXPECT_EQ(after.cathodeCoef, T * after.Rk / (T + after.Rk * after.Ck));
     EXPECT_NE(after.cathodeCoef, before.cathodeCoef);
-    EXPECT_EQ(after.couplingCoef, (after.Ra + after.Rb) * after.Cc / ((after.Ra + after.Rb) * after.Cc + T));
+    EXPECT_EQ(after.couplingCoef,
+              (after.Ra + after.Rb) * after.Cc / ((after.Ra + after.Rb) * after.Cc + T));
     EXPECT_EQ(fx->ampChannels[1].inputStage.cathodeCoef, after.cathodeCoef);
 }
 
@@ -245,7 +246,8 @@ TEST(ChainState, OneFrameBlockAddsAnExactZero)
     auto fx2 = makeVorla();
     AmpChannel expected = fx2->ampChannels[0];
     const double period = fx2->samplePeriod.load();
-    const float first = static_cast<float>(0.0 + 1e-10 * std::sin(1.0 * (period * 6283.193039999999)));
+    const float first =
+        static_cast<float>(0.0 + 1e-10 * std::sin(1.0 * (period * 6283.193039999999)));
     EXPECT_NE(first, 0.0f);
     float p0 = 0.0f;
     float p1 = 0.0f;
@@ -294,7 +296,8 @@ float referenceSide(AmpChannel& ch, float input, double antiDenormal, int factor
                 double b = u1;
                 processPair(ch, a, b, s, flags, rate);
                 ++pairs;
-                slot[j] = decimateHalfband(ch.downsampler2, static_cast<float>(a), static_cast<float>(b));
+                slot[j] =
+                    decimateHalfband(ch.downsampler2, static_cast<float>(a), static_cast<float>(b));
             }
             else
             {
@@ -309,7 +312,8 @@ float referenceSide(AmpChannel& ch, float input, double antiDenormal, int factor
                     double b = w1;
                     processPair(ch, a, b, s, flags, rate);
                     ++pairs;
-                    sub[k] = decimateHalfband(ch.downsampler3, static_cast<float>(a), static_cast<float>(b));
+                    sub[k] = decimateHalfband(ch.downsampler3, static_cast<float>(a),
+                                              static_cast<float>(b));
                 }
                 slot[j] = decimateHalfband(ch.downsampler2, sub[0], sub[1]);
             }
@@ -381,8 +385,8 @@ TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
             {
                 const int n = block - 1 - static_cast<int>(i % block);
                 const double antiDenormal = 1e-10 * std::sin(n * (period * 6283.193039999999));
-                const float y = referenceSide(reference, signal[i], antiDenormal, c.factor, s, flags,
-                                              rate, pairs);
+                const float y = referenceSide(reference, signal[i], antiDenormal, c.factor, s,
+                                              flags, rate, pairs);
                 const double v = static_cast<double>(y) * 3.0;
                 const float expected = static_cast<float>(v * static_cast<double>(0.8f));
                 ASSERT_EQ(std::bit_cast<uint32_t>(out[i]), std::bit_cast<uint32_t>(expected))

@@ -18,7 +18,11 @@ struct Lcg
     explicit Lcg(uint32_t seed) : state(seed) {}
     uint32_t next() { return state = state * 1664525u + 1013904223u; }
     /// Uniform in [-1, 1), exact in float.
-    float bipolar() { return static_cast<float>(static_cast<int32_t>(next() >> 8) - 8388608) * (1.0f / 8388608.0f); }
+    float bipolar()
+    {
+        return static_cast<float>(static_cast<int32_t>(next() >> 8) - 8388608) *
+               (1.0f / 8388608.0f);
+    }
 };
 
 /// A DI-guitar-like signal: plucked strings (Karplus-Strong, float
@@ -87,20 +91,17 @@ inline const char* voicingName(Voicing v)
 {
     switch (v)
     {
-    case Voicing::Clean:
-        return "clean";
-    case Voicing::Crunch:
-        return "crunch";
-    case Voicing::Overdrive:
-        return "overdrive";
+    case Voicing::Clean: return "clean";
+    case Voicing::Crunch: return "crunch";
+    case Voicing::Overdrive: return "overdrive";
     }
     return "?";
 }
 
 /// Selects a voicing the way a user does: the channel switches first (which
 /// recall that voicing's knobs), then its own knobs.
-inline void selectVoicing(host::PluginInstance& fx, Voicing voicing, bool bright, bool boost = false,
-                          float drive = 0.5f)
+inline void selectVoicing(host::PluginInstance& fx, Voicing voicing, bool bright,
+                          bool boost = false, float drive = 0.5f)
 {
     fx.setParameter(kChannel, voicing == Voicing::Overdrive ? 1.0f : 0.0f);
     fx.setParameter(kCleanCrunch, voicing == Voicing::Crunch ? 1.0f : 0.0f);
@@ -135,7 +136,8 @@ inline Stereo render(host::PluginInstance& fx, const std::vector<float>& in1,
     for (std::size_t pos = 0; pos < in1.size(); pos += block)
     {
         const std::size_t frames = std::min(block, in1.size() - pos);
-        float* inputs[2] = {const_cast<float*>(in1.data() + pos), const_cast<float*>(in2.data() + pos)};
+        float* inputs[2] = {const_cast<float*>(in1.data() + pos),
+                            const_cast<float*>(in2.data() + pos)};
         float* outputs[2] = {out.left.data() + pos, out.right.data() + pos};
         fx.processReplacing(inputs, outputs, static_cast<int32_t>(frames));
     }

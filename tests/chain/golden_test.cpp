@@ -10,8 +10,8 @@
 
 #include <bit>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -83,7 +83,8 @@ static_assert(std::endian::native == std::endian::little);
 std::vector<float> readGolden(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     std::vector<float> values(bytes.size() / sizeof(float));
     std::memcpy(values.data(), bytes.data(), values.size() * sizeof(float));
     return values;

@@ -4,9 +4,9 @@
 // ends, shaper sign).
 #include "chain/chain_support.h"
 #include "chain/lockstep.h"
+#include "dsp/triode_sets.h"
 #include "params/direct_effect.h"
 #include "params/parameters.h"
-#include "dsp/triode_sets.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,7 @@ bool sameBits(double a, double b)
     return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
 
-template <class T>
-bool sameBytes(const T& a, const T& b)
+template <class T> bool sameBytes(const T& a, const T& b)
 {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
@@ -33,10 +32,35 @@ bool sameBytes(const T& a, const T& b)
 /// Inputs that visit every branch: quiet, large, huge, negative, zero.
 std::vector<double> edgeInputs()
 {
-    std::vector<double> v = {0.0, -0.0, 1e-300, -1e-300, 0.5, -0.5, 3.0, -3.0, 20.0, -20.0,
-                             100.0, -100.0, 1e6, -1e6, 1e30, -1e30, 179.99, -179.99, 180.0,
-                             -180.0, 1000.0, -1000.0, std::nextafter(180.0, 0.0),
-                             std::nextafter(-180.0, 0.0), -0.05, 0.1, -0.1, -179.9, 179.9};
+    std::vector<double> v = {0.0,
+                             -0.0,
+                             1e-300,
+                             -1e-300,
+                             0.5,
+                             -0.5,
+                             3.0,
+                             -3.0,
+                             20.0,
+                             -20.0,
+                             100.0,
+                             -100.0,
+                             1e6,
+                             -1e6,
+                             1e30,
+                             -1e30,
+                             179.99,
+                             -179.99,
+                             180.0,
+                             -180.0,
+                             1000.0,
+                             -1000.0,
+                             std::nextafter(180.0, 0.0),
+                             std::nextafter(-180.0, 0.0),
+                             -0.05,
+                             0.1,
+                             -0.1,
+                             -179.9,
+                             179.9};
     vorla::test::Lcg noise(99u);
     for (int k = 0; k < 400; ++k)
         v.push_back(40.0 * noise.bipolar());
@@ -126,7 +150,8 @@ TEST(Lockstep, BiquadToneStackTubeAndShaperLanesMatchScalar)
             << a << " " << b;
 
         x = ls::stageShaper(_mm_set_pd(b, a));
-        ASSERT_TRUE(sameBits(ls::lane0(x), stageShaper(a)) && sameBits(ls::lane1(x), stageShaper(b)))
+        ASSERT_TRUE(sameBits(ls::lane0(x), stageShaper(a)) &&
+                    sameBits(ls::lane1(x), stageShaper(b)))
             << a << " " << b;
     }
     EXPECT_TRUE(sameBytes(q0, r0) && sameBytes(q1, r1));
@@ -242,7 +267,8 @@ void expectWideLanesMatchSse2(float hostRate, bool highQuality)
     for (int side = 0; side < 2; ++side)
     {
         EXPECT_TRUE(vorla::test::sameBits(out[0][side], out[1][side])) << "output " << side + 1;
-        EXPECT_TRUE(sameBytes(narrow->ampChannels[side], wide->ampChannels[side])) << "side " << side;
+        EXPECT_TRUE(sameBytes(narrow->ampChannels[side], wide->ampChannels[side]))
+            << "side " << side;
     }
     EXPECT_GT(vorla::test::peak(out[1][0]), 0.01);
 }
@@ -251,9 +277,9 @@ TEST(Lockstep, WideLanesGiveTheBitsOfTheSse2Lanes)
 {
     if (!vorla::wide::processorHasAvx())
         GTEST_SKIP() << "no AVX on this processor";
-    expectWideLanesMatchSse2(96000.0f, false);  // 2x
-    expectWideLanesMatchSse2(44100.0f, false);  // 4x
-    expectWideLanesMatchSse2(44100.0f, true);   // 8x
+    expectWideLanesMatchSse2(96000.0f, false); // 2x
+    expectWideLanesMatchSse2(44100.0f, false); // 4x
+    expectWideLanesMatchSse2(44100.0f, true);  // 8x
 }
 
 } // namespace

@@ -96,7 +96,8 @@ TEST(Process, MonoFreezesTheSecondSideAndStereoResumesIt)
 
     // A mono effect that saw only the first and last thirds of input 2.
     auto reference = createEffect();
-    auto r1 = render(*reference, {in2.begin(), in2.begin() + 512}, {in1.begin(), in1.begin() + 512});
+    auto r1 =
+        render(*reference, {in2.begin(), in2.begin() + 512}, {in1.begin(), in1.begin() + 512});
     auto r3 = render(*reference, {in2.begin() + 1024, in2.end()}, {in1.begin() + 1024, in1.end()});
     EXPECT_TRUE(sameBits(first.right, r1.left));
     EXPECT_TRUE(sameBits(third.right, r3.left));
@@ -178,9 +179,9 @@ TEST(Process, SwitchesAndKnobsOfOtherVoicingsHaveNoEffect)
     };
     // The held drive knobs, and Boost outside Overdrive.
     const Variant variants[] = {
-        {Voicing::Clean, kDrive1, 1.0f},     {Voicing::Clean, kDrive2, 1.0f},
-        {Voicing::Clean, kBoost, 1.0f},      {Voicing::Crunch, kDrive2, 0.0f},
-        {Voicing::Crunch, kBoost, 1.0f},     {Voicing::Overdrive, kDrive1, 0.0f},
+        {Voicing::Clean, kDrive1, 1.0f}, {Voicing::Clean, kDrive2, 1.0f},
+        {Voicing::Clean, kBoost, 1.0f},  {Voicing::Crunch, kDrive2, 0.0f},
+        {Voicing::Crunch, kBoost, 1.0f}, {Voicing::Overdrive, kDrive1, 0.0f},
     };
     for (const Variant& v : variants)
     {
@@ -189,14 +190,16 @@ TEST(Process, SwitchesAndKnobsOfOtherVoicingsHaveNoEffect)
         selectVoicing(*plain, v.voicing, true);
         selectVoicing(*moved, v.voicing, true);
         moved->setParameter(v.index, v.value);
-        EXPECT_TRUE(sameBits(render(*plain, signal, signal).left, render(*moved, signal, signal).left))
+        EXPECT_TRUE(
+            sameBits(render(*plain, signal, signal).left, render(*moved, signal, signal).left))
             << voicingName(v.voicing) << " " << v.index;
     }
     // The switches that do matter, for contrast.
     auto plain = createEffect();
     auto bright = createEffect();
     bright->setParameter(kBright, 1.0f);
-    EXPECT_FALSE(sameBits(render(*plain, signal, signal).left, render(*bright, signal, signal).left));
+    EXPECT_FALSE(
+        sameBits(render(*plain, signal, signal).left, render(*bright, signal, signal).left));
 }
 
 TEST(Process, ToneControlsChangeAtTheNextBlock)
@@ -224,8 +227,9 @@ TEST(Process, ToneControlsChangeAtTheNextBlock)
 /// Processes `signal` as one block while another thread calls
 /// setParameter(index, value) about `delayMs` into the block, the way a
 /// host's automation does.
-Stereo renderWithChangeDuringBlock(vorla::host::PluginInstance& fx, const std::vector<float>& signal,
-                                   int32_t index, float value, int delayMs)
+Stereo renderWithChangeDuringBlock(vorla::host::PluginInstance& fx,
+                                   const std::vector<float>& signal, int32_t index, float value,
+                                   int delayMs)
 {
     std::atomic<bool> started{false};
     std::thread automation([&] {
@@ -276,10 +280,9 @@ TEST(Process, UnusableInputSamplesEnterAsSilence)
     // NaN, infinities and absurd magnitudes would otherwise stay in the
     // single-precision resampler states for good.  Each one is exactly a
     // zero sample; the rest of the audio is untouched.
-    const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
-                         std::numeric_limits<float>::infinity(),
-                         -std::numeric_limits<float>::infinity(),
-                         std::numeric_limits<float>::max(), -3.0e35f};
+    const float bad[] = {
+        std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(), -3.0e35f};
     const auto signal = guitarSignal(1500, 44100.0f);
     for (float value : bad)
     {
@@ -324,7 +327,8 @@ TEST(Process, OutputStaysFiniteAtEveryHostRate)
                 const Stereo out = render(*fx, noiseSignal(frames), square, 512);
                 const Stereo quiet = render(*fx, std::vector<float>(frames, 0.0f),
                                             std::vector<float>(frames, 0.0f), 512);
-                EXPECT_TRUE(allFinite(out.left) && allFinite(out.right)) << rate << " " << voicingName(v);
+                EXPECT_TRUE(allFinite(out.left) && allFinite(out.right))
+                    << rate << " " << voicingName(v);
                 EXPECT_TRUE(allFinite(quiet.left) && allFinite(quiet.right)) << rate;
                 // The power stage bounds the level: curve peak 0.448, times
                 // 3 and Volume 0.5, plus the DC blocker's overshoot.

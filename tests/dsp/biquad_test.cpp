@@ -18,7 +18,8 @@ constexpr double kRate = 176400.0;
 double settle(Biquad bq, bool alternating, int samples = 400000)
 {
     double y = 0.0;
-    for (int n = 0; n < samples; ++n) {
+    for (int n = 0; n < samples; ++n)
+    {
         y = (alternating && (n & 1)) ? -1.0 : 1.0;
         processBiquad(bq, y);
     }
@@ -29,7 +30,8 @@ double settle(Biquad bq, bool alternating, int samples = 400000)
 double sineGain(Biquad bq, double f)
 {
     std::vector<double> y(40000);
-    for (std::size_t n = 0; n < y.size(); ++n) {
+    for (std::size_t n = 0; n < y.size(); ++n)
+    {
         y[n] = std::sin(2.0 * std::numbers::pi * f * double(n) / kRate);
         processBiquad(bq, y[n]);
     }
@@ -57,7 +59,8 @@ TEST(Biquad, LowpassPassesDcStopsNyquistAndPeaksAtQ)
 
 TEST(Biquad, LowShelfHasGainVAtDcAndOneAtNyquist)
 {
-    for (double V : {0.25, 0.35, 0.45, 0.5}) {
+    for (double V : {0.25, 0.35, 0.45, 0.5})
+    {
         Biquad bq;
         designLowShelf(600.0, 0.7, V, kRate, bq);
         EXPECT_NEAR(settle(bq, false), V, 1e-9) << V;
@@ -94,7 +97,8 @@ TEST(Biquad, HighpassIsPresetToTheTubeRestLevel)
     EXPECT_EQ(bq.x2, -0.212997229504);
     EXPECT_EQ(bq.y1, 0.0);
     EXPECT_EQ(bq.y2, 0.0);
-    for (int n = 0; n < 100000; ++n) {
+    for (int n = 0; n < 100000; ++n)
+    {
         double y = kTubeRestOutput;
         processBiquad(bq, y);
         ASSERT_EQ(y, 0.0) << "sample " << n;
@@ -105,7 +109,8 @@ TEST(Biquad, DesignClearsHistoryAndSilenceGivesExactZeros)
 {
     Biquad bq;
     designPeak(4500.0, 0.7, 1.6, kRate, bq);
-    for (int n = 0; n < 50; ++n) {
+    for (int n = 0; n < 50; ++n)
+    {
         double y = std::sin(n * 0.3);
         processBiquad(bq, y);
     }
@@ -114,7 +119,8 @@ TEST(Biquad, DesignClearsHistoryAndSilenceGivesExactZeros)
     EXPECT_EQ(bq.x2, 0.0);
     EXPECT_EQ(bq.y1, 0.0);
     EXPECT_EQ(bq.y2, 0.0);
-    for (int n = 0; n < 1000; ++n) {
+    for (int n = 0; n < 1000; ++n)
+    {
         double y = 0.0;
         processBiquad(bq, y);
         ASSERT_EQ(y, 0.0);

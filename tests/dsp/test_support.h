@@ -18,35 +18,46 @@ inline double fitSineAmplitude(const std::vector<double>& y, std::size_t first, 
     const double w = 2.0 * std::numbers::pi * f / rate;
     // Normal equations of the 3x3 problem.
     double m[3][4] = {};
-    for (std::size_t n = first; n < y.size(); ++n) {
+    for (std::size_t n = first; n < y.size(); ++n)
+    {
         const double v[3] = {std::sin(w * double(n)), std::cos(w * double(n)), 1.0};
-        for (int r = 0; r < 3; ++r) {
-            for (int c = 0; c < 3; ++c) {
+        for (int r = 0; r < 3; ++r)
+        {
+            for (int c = 0; c < 3; ++c)
+            {
                 m[r][c] += v[r] * v[c];
             }
             m[r][3] += v[r] * y[n];
         }
     }
-    for (int p = 0; p < 3; ++p) {
-        for (int r = p + 1; r < 3; ++r) {
+    for (int p = 0; p < 3; ++p)
+    {
+        for (int r = p + 1; r < 3; ++r)
+        {
             const double q = m[r][p] / m[p][p];
-            for (int c = p; c < 4; ++c) {
+            for (int c = p; c < 4; ++c)
+            {
                 m[r][c] -= q * m[p][c];
             }
         }
     }
     double s[3];
-    for (int r = 2; r >= 0; --r) {
+    for (int r = 2; r >= 0; --r)
+    {
         double acc = m[r][3];
-        for (int c = r + 1; c < 3; ++c) {
+        for (int c = r + 1; c < 3; ++c)
+        {
             acc -= m[r][c] * s[c];
         }
         s[r] = acc / m[r][r];
     }
-    if (rmsResidual != nullptr) {
+    if (rmsResidual != nullptr)
+    {
         double e2 = 0.0;
-        for (std::size_t n = first; n < y.size(); ++n) {
-            const double e = y[n] - (s[0] * std::sin(w * double(n)) + s[1] * std::cos(w * double(n)) + s[2]);
+        for (std::size_t n = first; n < y.size(); ++n)
+        {
+            const double e =
+                y[n] - (s[0] * std::sin(w * double(n)) + s[1] * std::cos(w * double(n)) + s[2]);
             e2 += e * e;
         }
         *rmsResidual = std::sqrt(e2 / double(y.size() - first));

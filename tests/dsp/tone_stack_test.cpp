@@ -32,13 +32,17 @@ cd circuitResponse(double low, double mid, double high, double contour, cd s)
     constexpr int n = 6;
     cd Y[n][n + 1] = {};
     auto admit = [&](int a, int b, cd y) { // b == -1: ground; a == -2: input
-        if (a >= 0) Y[a][a] += y;
-        if (b >= 0) Y[b][b] += y;
-        if (a >= 0 && b >= 0) {
+        if (a >= 0)
+            Y[a][a] += y;
+        if (b >= 0)
+            Y[b][b] += y;
+        if (a >= 0 && b >= 0)
+        {
             Y[a][b] -= y;
             Y[b][a] -= y;
         }
-        if (a == -2 && b >= 0) Y[b][n] += y; // driven by 1 V at the input
+        if (a == -2 && b >= 0)
+            Y[b][n] += y; // driven by 1 V at the input
     };
     admit(-2, 0, s * C1);
     admit(0, 1, 1.0 / ((1.0 - high) * R1 + tiny));
@@ -49,16 +53,23 @@ cd circuitResponse(double low, double mid, double high, double contour, cd s)
     admit(2, 4, 1.0 / (l * R2 + tiny));
     admit(4, 5, 1.0 / ((1.0 - mid) * R3 + tiny));
     admit(5, -1, 1.0 / (mid * R3 + tiny));
-    for (int p = 0; p < n; ++p) {
+    for (int p = 0; p < n; ++p)
+    {
         int best = p;
-        for (int r = p + 1; r < n; ++r) {
-            if (std::abs(Y[r][p]) > std::abs(Y[best][p])) best = r;
+        for (int r = p + 1; r < n; ++r)
+        {
+            if (std::abs(Y[r][p]) > std::abs(Y[best][p]))
+                best = r;
         }
-        for (int c = 0; c <= n; ++c) std::swap(Y[p][c], Y[best][c]);
-        for (int r = 0; r < n; ++r) {
-            if (r == p) continue;
+        for (int c = 0; c <= n; ++c)
+            std::swap(Y[p][c], Y[best][c]);
+        for (int r = 0; r < n; ++r)
+        {
+            if (r == p)
+                continue;
             const cd q = Y[r][p] / Y[p][p];
-            for (int c = p; c <= n; ++c) Y[r][c] -= q * Y[p][c];
+            for (int c = p; c <= n; ++c)
+                Y[r][c] -= q * Y[p][c];
         }
     }
     return Y[1][n] / Y[1][1];
@@ -76,7 +87,8 @@ double measuredDb(double low, double mid, double high, double contour, double f)
     ToneStack ts;
     designToneStack(C1, C2, C3, R1, R2, R3, R4, kRate, ts);
     std::vector<double> y(60000);
-    for (std::size_t n = 0; n < y.size(); ++n) {
+    for (std::size_t n = 0; n < y.size(); ++n)
+    {
         y[n] = std::sin(2.0 * std::numbers::pi * f * double(n) / kRate);
         processToneStack(ts, low, mid, high, contour, y[n]);
     }
@@ -101,25 +113,31 @@ TEST(ToneStack, CoefficientsAtMidSettings)
 
 TEST(ToneStack, MagnitudeMatchesTheCircuit)
 {
-    struct Point {
+    struct Point
+    {
         double f;
         double db; // full stack, every control at 0.5
     };
-    for (const Point& p : {Point{100.0, -4.3}, Point{1000.0, -8.2}, Point{10000.0, -4.2}}) {
+    for (const Point& p : {Point{100.0, -4.3}, Point{1000.0, -8.2}, Point{10000.0, -4.2}})
+    {
         const double got = measuredDb(0.5, 0.5, 0.5, 0.5, p.f);
         EXPECT_NEAR(got, warpedCircuitDb(0.5, 0.5, 0.5, 0.5, p.f), 1e-4) << p.f;
         EXPECT_NEAR(got, p.db, 0.05) << p.f;
     }
     // Other settings agree with the circuit as well.
-    for (double f : {80.0, 700.0, 6000.0}) {
-        EXPECT_NEAR(measuredDb(0.1, 0.9, 0.3, 0.8, f), warpedCircuitDb(0.1, 0.9, 0.3, 0.8, f), 1e-4) << f;
-        EXPECT_NEAR(measuredDb(1.0, 0.0, 1.0, 0.2, f), warpedCircuitDb(1.0, 0.0, 1.0, 0.2, f), 1e-4) << f;
+    for (double f : {80.0, 700.0, 6000.0})
+    {
+        EXPECT_NEAR(measuredDb(0.1, 0.9, 0.3, 0.8, f), warpedCircuitDb(0.1, 0.9, 0.3, 0.8, f), 1e-4)
+            << f;
+        EXPECT_NEAR(measuredDb(1.0, 0.0, 1.0, 0.2, f), warpedCircuitDb(1.0, 0.0, 1.0, 0.2, f), 1e-4)
+            << f;
     }
 }
 
 TEST(ToneStack, ContourSetsTheScoop)
 {
-    for (double f : {100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0}) {
+    for (double f : {100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0})
+    {
         EXPECT_LT(std::fabs(measuredDb(0.5, 0.5, 0.5, 0.0, f)), 0.5) << f;
     }
     EXPECT_NEAR(measuredDb(0.5, 0.5, 0.5, 1.0, 1000.0), -9.4, 0.05);
@@ -129,10 +147,14 @@ TEST(ToneStack, PassesNoDc)
 {
     ToneStack ts;
     designToneStack(C1, C2, C3, R1, R2, R3, R4, kRate, ts);
-    for (double low : {0.0, 0.3, 1.0}) {
-        for (double mid : {0.0, 0.6, 1.0}) {
-            for (double high : {0.0, 0.5, 1.0}) {
-                for (double contour : {0.0, 0.5, 1.0}) {
+    for (double low : {0.0, 0.3, 1.0})
+    {
+        for (double mid : {0.0, 0.6, 1.0})
+        {
+            for (double high : {0.0, 0.5, 1.0})
+            {
+                for (double contour : {0.0, 0.5, 1.0})
+                {
                     double x = 0.0;
                     processToneStack(ts, low, mid, high, contour, x);
                     const double sum = ts.B0n + ts.B1n + ts.B2n + ts.B3n;
@@ -143,7 +165,8 @@ TEST(ToneStack, PassesNoDc)
     }
     designToneStack(C1, C2, C3, R1, R2, R3, R4, kRate, ts);
     double y = 1.0;
-    for (int n = 0; n < 200000; ++n) {
+    for (int n = 0; n < 200000; ++n)
+    {
         y = 1.0;
         processToneStack(ts, 0.5, 0.5, 0.5, 0.5, y);
     }
@@ -175,7 +198,8 @@ TEST(ToneStack, ControlChangeKeepsTheStateAndDesignClearsIt)
 {
     ToneStack ts;
     designToneStack(C1, C2, C3, R1, R2, R3, R4, kRate, ts);
-    for (int n = 0; n < 100; ++n) {
+    for (int n = 0; n < 100; ++n)
+    {
         double x = std::sin(n * 0.05);
         processToneStack(ts, 0.5, 0.5, 0.5, 0.5, x);
     }
@@ -188,7 +212,8 @@ TEST(ToneStack, ControlChangeKeepsTheStateAndDesignClearsIt)
     EXPECT_EQ(ts.s0, 0.0);
     EXPECT_EQ(ts.s1, 0.0);
     EXPECT_EQ(ts.s2, 0.0);
-    for (int n = 0; n < 100; ++n) {
+    for (int n = 0; n < 100; ++n)
+    {
         double x = 0.0;
         processToneStack(ts, 0.5, 0.5, 0.5, 0.5, x);
         ASSERT_EQ(x, 0.0);

@@ -21,7 +21,8 @@ double curveByPowers(const TriodeCurve& c, double v)
     const double n[7] = {c.c0, c.c2, c.c4, c.c6, c.c8, c.c10, c.c12};
     const double d[7] = {1.0, c.c1, c.c3, c.c5, c.c7, c.c9, c.c11};
     double num = 0.0, den = 0.0;
-    for (int p = 0; p < 7; ++p) {
+    for (int p = 0; p < 7; ++p)
+    {
         num += n[p] * std::pow(v, p);
         den += d[p] * std::pow(v, p);
     }
@@ -37,14 +38,16 @@ double solvedRestPlate(const TriodeComponentSet& s)
         return vp - (vk + curveByPowers(s.curve, -vk));
     };
     double lo = 1.0, hi = s.Vb;
-    for (int n = 0; n < 200; ++n) {
+    for (int n = 0; n < 200; ++n)
+    {
         const double mid = 0.5 * (lo + hi);
         ((g(lo) < 0.0) == (g(mid) < 0.0) ? lo : hi) = mid;
     }
     return 0.5 * (lo + hi);
 }
 
-struct SetCase {
+struct SetCase
+{
     const char* name;
     const TriodeComponentSet* set;
     double restVp;
@@ -61,7 +64,8 @@ const SetCase kCases[] = {
 
 TEST(TriodeStage, InitFindsTheOperatingPoint)
 {
-    for (const SetCase& c : kCases) {
+    for (const SetCase& c : kCases)
+    {
         SCOPED_TRACE(c.name);
         TriodeStage s;
         initTriodeStage(s, *c.set, kRate);
@@ -83,12 +87,14 @@ TEST(TriodeStage, InitFindsTheOperatingPoint)
 
 TEST(TriodeStage, RestInputKeepsTheOperatingPoint)
 {
-    for (const SetCase& c : kCases) {
+    for (const SetCase& c : kCases)
+    {
         SCOPED_TRACE(c.name);
         TriodeStage s;
         initTriodeStage(s, *c.set, kRate);
         const double vp0 = s.Vp, vk0 = s.Vk;
-        for (int n = 0; n < 2000; ++n) {
+        for (int n = 0; n < 2000; ++n)
+        {
             double x = 0.0;
             processTriodeStage(s, x, kRate);
         }
@@ -103,12 +109,14 @@ std::vector<double> driveSine(const TriodeComponentSet& set, double peak, int sa
 {
     TriodeStage s;
     initTriodeStage(s, set, kRate);
-    for (int n = 0; n < int(kRate); ++n) { // one second at rest
+    for (int n = 0; n < int(kRate); ++n)
+    { // one second at rest
         double x = 0.0;
         processTriodeStage(s, x, kRate);
     }
     std::vector<double> out(samples);
-    for (int n = 0; n < samples; ++n) {
+    for (int n = 0; n < samples; ++n)
+    {
         double x = peak * std::sin(2.0 * std::numbers::pi * 1000.0 * n / kRate);
         processTriodeStage(s, x, kRate);
         out[n] = x;
@@ -118,14 +126,16 @@ std::vector<double> driveSine(const TriodeComponentSet& set, double peak, int sa
 
 TEST(TriodeStage, SmallSignalGainAt1kHz)
 {
-    for (const SetCase& c : kCases) {
+    for (const SetCase& c : kCases)
+    {
         SCOPED_TRACE(c.name);
         const std::vector<double> y = driveSine(*c.set, 0.01, int(kRate / 4));
         const double peak = test::fitSineAmplitude(y, y.size() / 2, 1000.0, kRate);
         EXPECT_NEAR(peak, c.smallSignalPeak, 0.006);
         // The stage inverts: output in antiphase with the grid drive.
         double corr = 0.0;
-        for (std::size_t n = y.size() / 2; n < y.size(); ++n) {
+        for (std::size_t n = y.size() / 2; n < y.size(); ++n)
+        {
             corr += y[n] * std::sin(2.0 * std::numbers::pi * 1000.0 * double(n) / kRate);
         }
         EXPECT_LT(corr, 0.0);
@@ -155,7 +165,8 @@ TEST(TriodeStage, DriveFarBelowTheCathodeCutsOff)
     // Held in cut-off, the cathode decays towards 0.  (IEEE rounding in the
     // subnormal range may leave it a few subnormals above 0.)
     double previous = s.Vk;
-    for (int n = 0; n < 5000; ++n) {
+    for (int n = 0; n < 5000; ++n)
+    {
         double xn = -20.0;
         processTriodeStage(s, xn, kRate);
         ASSERT_LE(s.Vk, previous);
@@ -167,7 +178,8 @@ TEST(TriodeStage, DriveFarBelowTheCathodeCutsOff)
 
 TEST(TriodeStage, GridAtCathodeDrawsNoGridCurrent)
 {
-    for (const SetCase& c : kCases) {
+    for (const SetCase& c : kCases)
+    {
         TriodeStage s;
         initTriodeStage(s, *c.set, kRate);
         const double vk = s.Vk;
@@ -193,15 +205,17 @@ TEST(TriodeStage, LargePositiveDriveIsLimitedByGridCurrent)
 
 TEST(TriodeStage, CathodeNeverGoesNegative)
 {
-    for (const SetCase& c : kCases) {
+    for (const SetCase& c : kCases)
+    {
         TriodeStage s;
         initTriodeStage(s, *c.set, kRate);
         unsigned noise = 12345u;
-        for (int n = 0; n < 40000; ++n) {
+        for (int n = 0; n < 40000; ++n)
+        {
             noise = noise * 1664525u + 1013904223u;
             const double r = double(noise >> 8) / double(1u << 24) - 0.5;
-            double x = (n % 7000 < 3500 ? 400.0 : 5.0) * r
-                       + 150.0 * std::sin(2.0 * std::numbers::pi * 80.0 * n / kRate);
+            double x = (n % 7000 < 3500 ? 400.0 : 5.0) * r +
+                       150.0 * std::sin(2.0 * std::numbers::pi * 80.0 * n / kRate);
             processTriodeStage(s, x, kRate);
             ASSERT_GE(s.Vk, 0.0) << c.name << " sample " << n;
             ASSERT_TRUE(std::isfinite(x)) << c.name << " sample " << n;
@@ -213,7 +227,8 @@ TEST(TriodeStage, RateUpdateKeepsTheState)
 {
     TriodeStage s;
     initTriodeStage(s, kTriodeSetS2, kRate);
-    for (int n = 0; n < 100; ++n) {
+    for (int n = 0; n < 100; ++n)
+    {
         double x = 0.5 * std::sin(n * 0.1);
         processTriodeStage(s, x, kRate);
     }

@@ -13,7 +13,8 @@ namespace vorla {
 namespace {
 
 // Rows the curve must pass through (x, y), as measured.
-struct Row {
+struct Row
+{
     double x;
     double y;
 };
@@ -51,8 +52,10 @@ double lookup(double x)
 // of the index arithmetic of the lookup).
 std::size_t findPair(double x)
 {
-    for (std::size_t i = 0; i < kTubeTableSize; ++i) {
-        if (kTubeTable.pairs[i].x == x) {
+    for (std::size_t i = 0; i < kTubeTableSize; ++i)
+    {
+        if (kTubeTable.pairs[i].x == x)
+        {
             return i;
         }
     }
@@ -62,7 +65,8 @@ std::size_t findPair(double x)
 
 TEST(TubeTable, StoredGridRunsFromMinus199_9To200InTenths)
 {
-    for (std::size_t i = 0; i < kTubeTableSize; ++i) {
+    for (std::size_t i = 0; i < kTubeTableSize; ++i)
+    {
         ASSERT_EQ(kTubeTable.pairs[i].x, (double(i) - 1999.0) / 10.0) << "pair " << i;
         ASSERT_TRUE(std::isfinite(kTubeTable.pairs[i].y)) << "pair " << i;
     }
@@ -71,7 +75,8 @@ TEST(TubeTable, StoredGridRunsFromMinus199_9To200InTenths)
 
 TEST(TubeTable, StoresEveryMeasuredRowExactly)
 {
-    for (const Row& row : kRows) {
+    for (const Row& row : kRows)
+    {
         EXPECT_EQ(kTubeTable.pairs[findPair(row.x)].y, row.y) << "x = " << row.x;
     }
 }
@@ -79,17 +84,22 @@ TEST(TubeTable, StoresEveryMeasuredRowExactly)
 TEST(TubeTable, ExtremesAreTheMeasuredOnes)
 {
     std::size_t hi = 0, lo = 0;
-    for (std::size_t i = 0; i < kTubeTableSize; ++i) {
-        if (kTubeTable.pairs[i].y > kTubeTable.pairs[hi].y) hi = i;
-        if (kTubeTable.pairs[i].y < kTubeTable.pairs[lo].y) lo = i;
+    for (std::size_t i = 0; i < kTubeTableSize; ++i)
+    {
+        if (kTubeTable.pairs[i].y > kTubeTable.pairs[hi].y)
+            hi = i;
+        if (kTubeTable.pairs[i].y < kTubeTable.pairs[lo].y)
+            lo = i;
     }
     EXPECT_EQ(kTubeTable.pairs[hi].x, -199.8);
     EXPECT_EQ(kTubeTable.pairs[lo].x, 41.1);
     // Falls from -199.8 to 41.1 and rises after it (the slow drift back).
-    for (std::size_t i = hi; i < lo; ++i) {
+    for (std::size_t i = hi; i < lo; ++i)
+    {
         EXPECT_LE(kTubeTable.pairs[i + 1].y, kTubeTable.pairs[i].y) << "pair " << i;
     }
-    for (std::size_t i = lo; i + 1 < kTubeTableSize; ++i) {
+    for (std::size_t i = lo; i + 1 < kTubeTableSize; ++i)
+    {
         EXPECT_GE(kTubeTable.pairs[i + 1].y, kTubeTable.pairs[i].y) << "pair " << i;
     }
 }
@@ -100,8 +110,10 @@ TEST(TubeTableLookup, ReturnsTableValuesAtGridPoints)
     EXPECT_EQ(lookup(0.0), kTubeRestOutput);
     EXPECT_EQ(lookup(1.0), -0.443121066843);
     EXPECT_EQ(lookup(-0.7), -0.002355837702);
-    for (const Row& row : kRows) {
-        if (row.x > -180.0 && row.x < 180.0) {
+    for (const Row& row : kRows)
+    {
+        if (row.x > -180.0 && row.x < 180.0)
+        {
             EXPECT_EQ(lookup(row.x), row.y) << "x = " << row.x;
         }
     }
@@ -132,8 +144,8 @@ TEST(TubeTableLookup, ClampsOutsideTheWorkingRange)
 // Catmull-Rom in its textbook polynomial form, from the four rows around x.
 double catmullRom(double p0, double p1, double p2, double p3, double t)
 {
-    return 0.5 * (2.0 * p1 + (p2 - p0) * t + (2.0 * p0 - 5.0 * p1 + 4.0 * p2 - p3) * t * t
-                  + (3.0 * p1 - p0 - 3.0 * p2 + p3) * t * t * t);
+    return 0.5 * (2.0 * p1 + (p2 - p0) * t + (2.0 * p0 - 5.0 * p1 + 4.0 * p2 - p3) * t * t +
+                  (3.0 * p1 - p0 - 3.0 * p2 + p3) * t * t * t);
 }
 
 TEST(TubeTableLookup, InterpolatesJustBelowTheUpperClamp)
@@ -152,11 +164,13 @@ TEST(TubeTableLookup, MatchesCatmullRomAcrossTheRange)
     // A sweep at odd positions: the lookup agrees with the textbook form,
     // is continuous and stays within the curve's range.
     double previous = lookup(-179.9995);
-    for (double x = -179.9995; x < 179.99; x += 0.0137) {
+    for (double x = -179.9995; x < 179.99; x += 0.0137)
+    {
         const double y = lookup(x);
         const std::size_t i = static_cast<std::size_t>(std::floor((x + 199.9) * 10.0 + 1e-9));
         const TubePoint* p = kTubeTable.pairs;
-        if (p[i].x <= x && x < p[i + 1].x) {
+        if (p[i].x <= x && x < p[i + 1].x)
+        {
             const double t = (x - p[i].x) / (p[i + 1].x - p[i].x);
             ASSERT_NEAR(y, catmullRom(p[i - 1].y, p[i].y, p[i + 1].y, p[i + 2].y, t), 1e-14) << x;
         }

@@ -46,7 +46,8 @@ inline std::vector<RecordedCall> editCalls()
 {
     std::vector<RecordedCall> out;
     for (const RecordedCall& c : recordedCalls())
-        if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate || c.opcode == audioMasterEndEdit)
+        if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
+            c.opcode == audioMasterEndEdit)
             out.push_back(c);
     return out;
 }
@@ -69,7 +70,8 @@ struct DirectEffect
         editor = static_cast<SDEditor*>(effect->getEditor());
     }
     ~DirectEffect() { hostHook() = nullptr; }
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.f)
+    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.f)
     {
         AEffect* record = effect->getAeffect();
         return record->dispatcher(record, opcode, index, value, ptr, opt);

@@ -23,13 +23,15 @@ TEST(EditorThreads, AutomationWhileTheEditorOpensAndCloses)
 
     // The "audio thread": continuous knobs only (as automation lanes do).
     std::thread automation([&] {
-        const int32_t knobs[] = {kInput, kDrive1, kDrive2, kLow, kMid, kHigh, kContour, kPowerAmp, kVolume};
+        const int32_t knobs[] = {kInput, kDrive1,  kDrive2,   kLow,   kMid,
+                                 kHigh,  kContour, kPowerAmp, kVolume};
         uint32_t state = 12345;
         while (!stop.load(std::memory_order_relaxed))
         {
             state = state * 1664525u + 1013904223u;
             const int32_t index = knobs[(state >> 8) % 9];
-            host.effect->setParameter(index, static_cast<float>(state >> 9) / static_cast<float>(1u << 23));
+            host.effect->setParameter(index, static_cast<float>(state >> 9) /
+                                                 static_cast<float>(1u << 23));
             writes.fetch_add(1, std::memory_order_relaxed);
         }
     });
@@ -40,7 +42,8 @@ TEST(EditorThreads, AutomationWhileTheEditorOpensAndCloses)
         ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, fakeParent()), 1);
         if (cycle % 4 == 0)
         {
-            host.editor->getFrame()->platformPaint(CRect(0, 0, 660, 250)); // reads every control's value
+            host.editor->getFrame()->platformPaint(
+                CRect(0, 0, 660, 250)); // reads every control's value
             host.dispatch(effEditIdle);
         }
         host.dispatch(effEditClose);

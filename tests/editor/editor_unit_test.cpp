@@ -115,8 +115,9 @@ TEST_F(OpenEditor, ClosedEditorLeavesControlsAlone)
     const float shown = volume->getValue();
     host.dispatch(effEditClose);
     EXPECT_EQ(host.editor->getControl(kVolume), nullptr);
-    host.effect->setParameter(kVolume, shown > 0.5f ? 0.1f : 0.9f); // must not touch the destroyed knob
-    host.dispatch(effEditClose);                                      // twice is harmless
+    host.effect->setParameter(kVolume,
+                              shown > 0.5f ? 0.1f : 0.9f); // must not touch the destroyed knob
+    host.dispatch(effEditClose);                           // twice is harmless
     open();
     EXPECT_EQ(host.editor->getControl(kVolume)->getValue(), host.effect->getParameter(kVolume));
 }
@@ -295,7 +296,8 @@ TEST_F(OpenEditor, BitmapsAreSharedAndOwnedByTheControls)
     EXPECT_EQ(background->getNbReference(), 2); // the editor's and the frame's
 
     // One knob bitmap for all nine knobs, held only by them.
-    const int32_t knobs[] = {kInput, kDrive1, kDrive2, kContour, kLow, kMid, kHigh, kPowerAmp, kVolume};
+    const int32_t knobs[] = {kInput, kDrive1, kDrive2,   kContour, kLow,
+                             kMid,   kHigh,   kPowerAmp, kVolume};
     CBitmap* knobBitmap = host.editor->getControl(kInput)->getBackground();
     for (int32_t tag : knobs)
         EXPECT_EQ(host.editor->getControl(tag)->getBackground(), knobBitmap);
@@ -305,8 +307,10 @@ TEST_F(OpenEditor, BitmapsAreSharedAndOwnedByTheControls)
     // Every other control has its own copy, held only by itself.
     const int32_t others[] = {kChannel, kCleanCrunch, kBoost, kBright, kMonoStereo, kQuality};
     for (int32_t tag : others)
-        EXPECT_EQ(host.editor->getControl(tag)->getBackground()->getNbReference(), 1) << "tag " << tag;
-    EXPECT_NE(host.editor->getControl(kCleanCrunch)->getBackground(), host.editor->getControl(kBoost)->getBackground());
+        EXPECT_EQ(host.editor->getControl(tag)->getBackground()->getNbReference(), 1)
+            << "tag " << tag;
+    EXPECT_NE(host.editor->getControl(kCleanCrunch)->getBackground(),
+              host.editor->getControl(kBoost)->getBackground());
     EXPECT_NE(host.editor->getControl(kMonoStereo)->getBackground(),
               host.editor->getControl(kQuality)->getBackground());
 

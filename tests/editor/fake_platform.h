@@ -19,7 +19,7 @@ namespace vorla::test {
 struct FakeInput
 {
     CPoint pointer;
-    std::deque<int32_t> buttons; // answered one by one; the last one repeats
+    std::deque<int32_t> buttons;       // answered one by one; the last one repeats
     std::optional<CPoint> queuedPress; // delivered by the next pumpEvents, as a window press
     int32_t nextButtons()
     {
@@ -35,9 +35,15 @@ struct FakeInput
 class FakeWindow final : public PlatformWindow
 {
 public:
-    FakeWindow(CFrame& owner, FakeInput& in, std::atomic<int>& shown) : frame(owner), input(in), presents(shown) {}
+    FakeWindow(CFrame& owner, FakeInput& in, std::atomic<int>& shown)
+        : frame(owner), input(in), presents(shown)
+    {
+    }
     bool isValid() const override { return true; }
-    void present(const Raster&, const CRect&) override { presents.fetch_add(1, std::memory_order_relaxed); }
+    void present(const Raster&, const CRect&) override
+    {
+        presents.fetch_add(1, std::memory_order_relaxed);
+    }
     CPoint screenOrigin() override { return {}; }
     CPoint pointerScreenPosition() override { return input.pointer; }
     int32_t mouseButtons() override { return input.nextButtons(); }
@@ -61,7 +67,8 @@ private:
 class FakePlatform final : public Platform
 {
 public:
-    std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parent, int32_t, int32_t) override
+    std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parent, int32_t,
+                                                 int32_t) override
     {
         if (!parent)
             return nullptr;

@@ -74,7 +74,10 @@ struct Image
     int width = 0;
     int height = 0;
     std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + x]; }
+    uint32_t at(int x, int y) const
+    {
+        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + x];
+    }
 };
 
 /// Pixels that differ between two images of the same size (all when the sizes differ).
@@ -91,11 +94,14 @@ long differingPixels(const Image& a, const Image& b)
 /// vorla-snapshot's image of the editor for `arguments` (decoded from its PNG).
 Image snapshotImage(const std::string& arguments)
 {
-    const std::string path = ::testing::TempDir() + "vorla-editor-snapshot-" + std::to_string(getpid()) + ".png";
-    const std::string command = std::string("'") + VORLA_SNAPSHOT_PATH + "' '" + path + "' " + arguments;
+    const std::string path =
+        ::testing::TempDir() + "vorla-editor-snapshot-" + std::to_string(getpid()) + ".png";
+    const std::string command =
+        std::string("'") + VORLA_SNAPSHOT_PATH + "' '" + path + "' " + arguments;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream file(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
     std::remove(path.c_str());
     Image image;
     png_image png{};
@@ -120,7 +126,8 @@ void writePpm(const Image& image, const std::string& path)
     out << "P6\n" << image.width << " " << image.height << "\n255\n";
     for (uint32_t p : image.pixels)
     {
-        const char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
+        const char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8),
+                             static_cast<char>(p)};
         out.write(rgb, 3);
     }
 }
@@ -162,7 +169,8 @@ struct Hand
     }
     void key(KeySym sym, bool down)
     {
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, sym), down ? True : False, CurrentTime);
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, sym), down ? True : False,
+                          CurrentTime);
         XFlush(display);
     }
 };
@@ -207,8 +215,9 @@ protected:
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True; // no window manager moves it
         attributes.background_pixel = 0x404040;
-        Window w = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0, CopyFromParent,
-                                 InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        Window w = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
+                                 CopyFromParent, InputOutput, CopyFromParent,
+                                 CWOverrideRedirect | CWBackPixel, &attributes);
         XMapRaised(display, w);
         XSync(display, False);
         return w;
@@ -216,7 +225,8 @@ protected:
 
     intptr_t openEditor(Window window)
     {
-        return plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(window)));
+        return plugin->dispatch(effEditOpen, 0, 0,
+                                reinterpret_cast<void*>(static_cast<uintptr_t>(window)));
     }
 
     /// The host's idle timer: effEditIdle every 5 ms for `ms` milliseconds.
@@ -295,7 +305,8 @@ protected:
     {
         std::vector<HostCall> out;
         for (const HostCall& c : plugin->calls())
-            if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate || c.opcode == audioMasterEndEdit)
+            if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
+                c.opcode == audioMasterEndEdit)
                 out.push_back(c);
         return out;
     }
@@ -421,8 +432,9 @@ TEST_F(X11Editor, KnobDraggedWithThePointerIsOneGesture)
 
     // Two gestures one after the other: the drag, then the queued key.
     auto calls = editCalls();
-    const auto firstEnd = std::find_if(calls.begin(), calls.end(),
-                                       [](const HostCall& c) { return c.opcode == audioMasterEndEdit; });
+    const auto firstEnd = std::find_if(calls.begin(), calls.end(), [](const HostCall& c) {
+        return c.opcode == audioMasterEndEdit;
+    });
     ASSERT_NE(firstEnd, calls.end());
     std::vector<HostCall> drag(calls.begin(), firstEnd + 1);
     std::vector<HostCall> key(firstEnd + 1, calls.end());
@@ -473,7 +485,8 @@ TEST_F(X11Editor, EveryButtonAndTheSwitchRespondToAClick)
         const float before = plugin->getParameter(t.tag);
         const float expected = t.expected >= 0.f ? t.expected : (before >= 0.5f ? 0.f : 1.f);
         click(t.x, t.y);
-        EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; })) << "tag " << t.tag;
+        EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }))
+            << "tag " << t.tag;
         EXPECT_EQ(plugin->getParameter(t.tag), expected) << "tag " << t.tag;
         expectGesture(t.tag);
     }
@@ -614,7 +627,8 @@ TEST_F(X11Editor, ParentDestroyedWhileTheEditorIsBeingIdled)
 TEST_F(X11Editor, ForeignOrMissingParentOpensNothing)
 {
     EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, nullptr), 0);
-    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t{0x1fffff0})), 0);
+    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t{0x1fffff0})),
+              0);
     plugin->dispatch(effEditIdle);
     plugin->dispatch(effEditClose);
     // Errors on the plug-in's connections do not disturb the host's own.
@@ -661,7 +675,9 @@ TEST_F(X11Editor, TwoInstancesSideBySide)
     auto second = vorla::test::createEffect();
     const Window otherParent = makeParent();
     ASSERT_EQ(openEditor(parent), 1);
-    ASSERT_EQ(second->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(otherParent))), 1);
+    ASSERT_EQ(second->dispatch(effEditOpen, 0, 0,
+                               reinterpret_cast<void*>(static_cast<uintptr_t>(otherParent))),
+              1);
     idleFor(20);
     second->dispatch(effEditIdle);
     plugin->dispatch(effEditClose);

@@ -32,7 +32,10 @@ public:
         lastPresentedWidth = backBuffer.width();
     }
     CPoint screenOrigin() override { return origin; }
-    CPoint pointerScreenPosition() override { return CPoint(pointer.h + origin.h, pointer.v + origin.v); }
+    CPoint pointerScreenPosition() override
+    {
+        return CPoint(pointer.h + origin.h, pointer.v + origin.v);
+    }
     int32_t mouseButtons() override
     {
         ++buttonReads;
@@ -63,8 +66,8 @@ public:
 class ScriptedPlatform final : public Platform
 {
 public:
-    std::unique_ptr<PlatformWindow> createWindow(CFrame& /*frame*/, void* /*parent*/, int32_t /*width*/,
-                                                 int32_t /*height*/) override
+    std::unique_ptr<PlatformWindow> createWindow(CFrame& /*frame*/, void* /*parent*/,
+                                                 int32_t /*width*/, int32_t /*height*/) override
     {
         auto window = std::make_unique<ScriptedWindow>(CPoint(300, 200));
         lastWindow = window.get();
@@ -127,7 +130,8 @@ public:
         values.push_back(control->getValue());
         tags.push_back(control->getTag());
     }
-    int32_t modifierClicked(CDrawContext* /*context*/, CControl* /*control*/, int32_t buttons) override
+    int32_t modifierClicked(CDrawContext* /*context*/, CControl* /*control*/,
+                            int32_t buttons) override
     {
         modifierClicks.push_back(buttons);
         return handleModifiers;

@@ -55,7 +55,8 @@ protected:
     int run(const std::string& args)
     {
         const std::string errFile = dir + "/stderr.txt";
-        const std::string cmd = std::string("'") + VORLA_SNAPSHOT_PATH + "' " + args + " 2>'" + errFile + "'";
+        const std::string cmd =
+            std::string("'") + VORLA_SNAPSHOT_PATH + "' " + args + " 2>'" + errFile + "'";
         const int status = std::system(cmd.c_str());
         std::ifstream in(errFile);
         err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -132,11 +133,13 @@ TEST_F(SnapshotTool, RefusesBadArgumentsWithOneLineAndNoImage)
     const std::string chunk = dir + "/short.bin";
     std::ofstream(chunk, std::ios::binary) << std::string(100, 'x');
     for (const std::string& args :
-         {std::string("--set Volume=0.5"), "'" + out + "' --set Nonsense=0.5", "'" + out + "' --set Volume=1.5",
-          "'" + out + "' --set Volume=-0.1", "'" + out + "' --set Volume=abc", "'" + out + "' --set Volume=nan",
+         {std::string("--set Volume=0.5"), "'" + out + "' --set Nonsense=0.5",
+          "'" + out + "' --set Volume=1.5", "'" + out + "' --set Volume=-0.1",
+          "'" + out + "' --set Volume=abc", "'" + out + "' --set Volume=nan",
           "'" + out + "' --set Volume", "'" + out + "' --program 10", "'" + out + "' --program -1",
           "'" + out + "' --program x", "'" + out + "' --chunk '" + dir + "/missing.bin'",
-          "'" + out + "' --chunk '" + chunk + "'", "'" + out + "' --frobnicate", "'" + out + "' --program"})
+          "'" + out + "' --chunk '" + chunk + "'", "'" + out + "' --frobnicate",
+          "'" + out + "' --program"})
     {
         EXPECT_NE(run(args), 0) << args;
         EXPECT_FALSE(exists(out)) << args;

@@ -25,7 +25,8 @@ void noFlush(png_structp) {}
 /// Encodes a PNG in memory; `rows` holds the packed rows of the given format.
 std::vector<uint8_t> encodePng(uint32_t width, uint32_t height, int colorType, int bitDepth,
                                const std::vector<std::vector<uint8_t>>& rows,
-                               const std::vector<png_color>& palette = {}, const std::vector<uint8_t>& trns = {})
+                               const std::vector<png_color>& palette = {},
+                               const std::vector<uint8_t>& trns = {})
 {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -36,9 +37,10 @@ std::vector<uint8_t> encodePng(uint32_t width, uint32_t height, int colorType, i
         return {};
     }
     png_set_write_fn(png, &out, appendBytes, noFlush);
-    png_set_compression_buffer_size(png, 512); // many small data chunks: truncation lands between rows
-    png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_buffer_size(png,
+                                    512); // many small data chunks: truncation lands between rows
+    png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty())
         png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     if (!trns.empty())
@@ -104,7 +106,8 @@ TEST(Bitmap, RowsStayUpright)
 TEST(Bitmap, SixteenBitSamplesKeepTheirHighByte)
 {
     // One pixel: red 0xAB12, green 0x4000, blue 0x00FF, alpha 0xFFFF (big-endian in the file).
-    const auto png = encodePng(1, 1, PNG_COLOR_TYPE_RGBA, 16, {{0xAB, 0x12, 0x40, 0x00, 0x00, 0xFF, 0xFF, 0xFF}});
+    const auto png = encodePng(1, 1, PNG_COLOR_TYPE_RGBA, 16,
+                               {{0xAB, 0x12, 0x40, 0x00, 0x00, 0xFF, 0xFF, 0xFF}});
     CBitmap bitmap(kNoSuchResource);
     bitmap.decodePng(png.data(), png.size());
     ASSERT_NE(bitmap.getImage(), nullptr);
@@ -236,8 +239,8 @@ TEST(Resources, ImagesHaveTheLayoutsSizes)
     {
         int32_t id, w, h;
     };
-    for (const Expected& e : {Expected{1, 56, 3528}, Expected{2, 8, 16}, Expected{3, 35, 120}, Expected{4, 12, 54},
-                              Expected{5, 50, 54}})
+    for (const Expected& e : {Expected{1, 56, 3528}, Expected{2, 8, 16}, Expected{3, 35, 120},
+                              Expected{4, 12, 54}, Expected{5, 50, 54}})
     {
         CBitmap bitmap(e.id);
         EXPECT_EQ(bitmap.getWidth(), e.w) << e.id;
@@ -278,7 +281,8 @@ TEST(Resources, SourceOffsetSelectsAKnobFrame)
     // Over a fully transparent destination the blend gives the source itself.
     for (int32_t y = 0; y < 56; ++y)
         for (int32_t x = 0; x < 56; ++x)
-            ASSERT_EQ(context.raster().pixel(x, y), knob.getImage()->pixel(x, 56 * 31 + y)) << x << "," << y;
+            ASSERT_EQ(context.raster().pixel(x, y), knob.getImage()->pixel(x, 56 * 31 + y))
+                << x << "," << y;
     // The strip's frames differ: frame 31 is not frame 0.
     int differing = 0;
     for (int32_t y = 0; y < 56; ++y)

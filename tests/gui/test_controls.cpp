@@ -34,7 +34,8 @@ protected:
 
     CAnimKnob* addKnob(float value)
     {
-        auto* knob = new CAnimKnob(kKnobRect, &listener, 0, 63, knobBitmap->getHeight() / 63, knobBitmap);
+        auto* knob =
+            new CAnimKnob(kKnobRect, &listener, 0, 63, knobBitmap->getHeight() / 63, knobBitmap);
         knob->setValue(value);
         frame->addView(knob);
         return knob;
@@ -326,7 +327,8 @@ TEST_F(ControlTest, ButtonShowsTheLowerImageWhenOn)
 TEST_F(ControlTest, SwitchFollowsThePointerByHalvesAndClampsBeyondItsEdges)
 {
     auto* bitmap = new CBitmap(3);
-    auto* sw = new CVerticalSwitch(kSwitchRect, &listener, 1, 2, bitmap->getHeight() / 2, 2, bitmap);
+    auto* sw =
+        new CVerticalSwitch(kSwitchRect, &listener, 1, 2, bitmap->getHeight() / 2, 2, bitmap);
     bitmap->release();
     frame->addView(sw);
     EXPECT_EQ(sw->getDefaultValue(), 0.f);
@@ -379,7 +381,9 @@ TEST_F(ControlTest, SwitchShowsItsPositionImage)
         const int32_t image = v >= 0.5f ? 1 : 0;
         for (int32_t y = 0; y < 60; y += 2)
             for (int32_t x = 0; x < 35; x += 2)
-                ASSERT_EQ(context.raster().pixel(x, y), bitmap->getImage()->pixel(x, image * 60 + y)) << v;
+                ASSERT_EQ(context.raster().pixel(x, y),
+                          bitmap->getImage()->pixel(x, image * 60 + y))
+                    << v;
     }
     bitmap->release();
 }

@@ -15,11 +15,12 @@ protected:
     void SetUp() override
     {
         background = new CBitmap(128);
-        frame = new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), reinterpret_cast<void*>(1),
-                           &editor);
+        frame = new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()),
+                           reinterpret_cast<void*>(1), &editor);
         frame->setBackground(background);
         window = scripted.platform.lastWindow;
-        controls = buildEditorControls(*frame, &listener, [](int32_t tag) { return tag == 12 ? 0.5f : 0.f; });
+        controls = buildEditorControls(*frame, &listener,
+                                       [](int32_t tag) { return tag == 12 ? 0.5f : 0.f; });
     }
     void TearDown() override
     {
@@ -140,7 +141,8 @@ TEST_F(FrameTest, IdleRedrawsAChangedKnobOverItsBackground)
     // Far from its neighbours, the knob's pixels are its last frame over the panel.
     Raster expected(660, 250);
     expected.copyFrom(*background->getImage(), expected.bounds(), CPoint(), expected.bounds());
-    expected.blend(*strip->getImage(), CRect(570, 164, 626, 220), CPoint(0, 62 * 56), CRect(581, 164, 626, 220), 255);
+    expected.blend(*strip->getImage(), CRect(570, 164, 626, 220), CPoint(0, 62 * 56),
+                   CRect(581, 164, 626, 220), 255);
     for (int32_t y = 164; y < 220; ++y)
         for (int32_t x = 581; x < 626; ++x)
             ASSERT_EQ(image.pixel(x, y), expected.pixel(x, y)) << x << "," << y;
@@ -285,8 +287,10 @@ TEST(Platform, ButtonStateWordSwapsThePhysicalButtonsOnRequest)
     EXPECT_EQ(buttonStateWord(s, false), kButtonLeft);
     EXPECT_EQ(buttonStateWord(s, true), kButtonRight);
     s = RawPointerState{false, true, true, true, true, true};
-    EXPECT_EQ(buttonStateWord(s, false), kButtonMiddle | kButtonRight | kModShift | kModControl | kModAlt);
-    EXPECT_EQ(buttonStateWord(s, true), kButtonLeft | kButtonMiddle | kModShift | kModControl | kModAlt);
+    EXPECT_EQ(buttonStateWord(s, false),
+              kButtonMiddle | kButtonRight | kModShift | kModControl | kModAlt);
+    EXPECT_EQ(buttonStateWord(s, true),
+              kButtonLeft | kButtonMiddle | kModShift | kModControl | kModAlt);
 }
 
 TEST(Platform, InstalledPlatformGivesTimeAndTheBuiltInOneComesBack)

@@ -15,7 +15,10 @@ namespace {
 class ProbeView : public CView
 {
 public:
-    ProbeView(const CRect& r, CColor c, bool* destroyedFlag = nullptr) : CView(r), colour(c), destroyed(destroyedFlag) {}
+    ProbeView(const CRect& r, CColor c, bool* destroyedFlag = nullptr)
+        : CView(r), colour(c), destroyed(destroyedFlag)
+    {
+    }
     ~ProbeView() override
     {
         if (destroyed)

@@ -34,7 +34,8 @@ inline const host::PluginLibrary& pluginLibrary()
 }
 
 /// A fresh effect instance created through VSTPluginMain.
-inline std::unique_ptr<host::PluginInstance> createEffect(host::PluginInstance::Handler handler = {})
+inline std::unique_ptr<host::PluginInstance>
+createEffect(host::PluginInstance::Handler handler = {})
 {
     std::string error;
     auto instance = host::PluginInstance::create(pluginLibrary(), std::move(handler), &error);
@@ -60,7 +61,10 @@ struct HostBuffer
             --last;
         return last;
     }
-    std::string text() const { return std::string(bytes.data(), strnlen(bytes.data(), bytes.size())); }
+    std::string text() const
+    {
+        return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
+    }
     bool untouched() const { return written() == 0; }
 };
 

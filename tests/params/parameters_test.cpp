@@ -13,7 +13,8 @@ using vorla::test::HostBuffer;
 
 namespace {
 
-std::string display(vorla::host::PluginInstance& effect, int32_t index, std::size_t* written = nullptr)
+std::string display(vorla::host::PluginInstance& effect, int32_t index,
+                    std::size_t* written = nullptr)
 {
     HostBuffer buffer;
     effect.dispatch(effGetParamDisplay, index, 0, buffer.data());
@@ -63,9 +64,10 @@ TEST(Parameters, Names)
 {
     auto effect = createEffect();
     const char* expected[kNumParams] = {
-        "Input",  "Channel", "Clean/Crunch", "Overdrive Boost", "Bright/Normal",
-        "Drive1", "Drive2",  "Low",          "Mid",             "High",
-        "Contour", "Power Amp", "Volume",    "Mono/Stereo",     "LowQ/HighQ"};
+        "Input",         "Channel",     "Clean/Crunch", "Overdrive Boost",
+        "Bright/Normal", "Drive1",      "Drive2",       "Low",
+        "Mid",           "High",        "Contour",      "Power Amp",
+        "Volume",        "Mono/Stereo", "LowQ/HighQ"};
     for (int32_t index = 0; index < kNumParams; ++index)
     {
         HostBuffer buffer;
@@ -101,11 +103,12 @@ TEST(Parameters, NumberDisplay)
 {
     auto effect = createEffect();
     const std::pair<float, const char*> cases[] = {
-        {0.5f, "0.500000"},     {1.0f, "1.000000"},     {0.0f, "0.000000"},
-        {0.7f, "0.699999"},     {0.999999f, "0.999998"}, {-0.5f, "-0.50000"},
-        {12.375f, "12.37500"},  {1234567.0f, "1234567."}, {-123456.0f, "-123456."},
-        {1.0e9f, "Huge!"},      {-1.0e8f, "Huge!"},
-        {std::numeric_limits<float>::infinity(), "Huge!"},
+        {0.5f, "0.500000"},       {1.0f, "1.000000"},
+        {0.0f, "0.000000"},       {0.7f, "0.699999"},
+        {0.999999f, "0.999998"},  {-0.5f, "-0.50000"},
+        {12.375f, "12.37500"},    {1234567.0f, "1234567."},
+        {-123456.0f, "-123456."}, {1.0e9f, "Huge!"},
+        {-1.0e8f, "Huge!"},       {std::numeric_limits<float>::infinity(), "Huge!"},
         {std::nanf(""), "NaN"},
     };
     for (const auto& [value, text] : cases)
@@ -126,8 +129,8 @@ TEST(Parameters, VolumeDisplayInDecibels)
 {
     auto effect = createEffect();
     const std::pair<float, const char*> cases[] = {
-        {1.0f, "0.000000"}, {0.5f, "-6.02060"},  {0.2f, "-13.9794"}, {0.1f, "-20.0000"},
-        {0.001f, "-60.0000"}, {0.0f, "-oo"},     {-0.3f, "-oo"},
+        {1.0f, "0.000000"},   {0.5f, "-6.02060"}, {0.2f, "-13.9794"}, {0.1f, "-20.0000"},
+        {0.001f, "-60.0000"}, {0.0f, "-oo"},      {-0.3f, "-oo"},
     };
     for (const auto& [value, text] : cases)
     {

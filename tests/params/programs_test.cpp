@@ -25,16 +25,14 @@ std::vector<unsigned char> getChunk(vorla::host::PluginInstance& effect, bool pr
     return std::vector<unsigned char>(bytes, bytes + size);
 }
 
-template <typename T>
-T readAt(const std::vector<unsigned char>& bytes, std::size_t offset)
+template <typename T> T readAt(const std::vector<unsigned char>& bytes, std::size_t offset)
 {
     T value;
     std::memcpy(&value, bytes.data() + offset, sizeof(T));
     return value;
 }
 
-template <typename T>
-void writeAt(std::vector<unsigned char>& bytes, std::size_t offset, T value)
+template <typename T> void writeAt(std::vector<unsigned char>& bytes, std::size_t offset, T value)
 {
     std::memcpy(bytes.data() + offset, &value, sizeof(T));
 }
@@ -75,7 +73,7 @@ TEST(Programs, FreshBankLayout)
         EXPECT_EQ(readAt<float>(bank, base + 28), 0.0f);
         EXPECT_EQ(readAt<uint32_t>(bank, base + 84), 0u);
         EXPECT_EQ(readAt<double>(bank, base + kCleanMemory), 0.5);
-        EXPECT_EQ(readAt<double>(bank, base + kCleanMemory + 24), 0.0);  // Bright
+        EXPECT_EQ(readAt<double>(bank, base + kCleanMemory + 24), 0.0); // Bright
         EXPECT_EQ(readAt<double>(bank, base + kOverdriveMemory + kMemBoost), 0.0);
         EXPECT_EQ(readAt<double>(bank, base + kOverdriveMemory + 80), 0.5); // Power Amp
     }
@@ -97,7 +95,8 @@ TEST(Programs, ChunkPointsIntoTheLiveState)
     effect->dispatch(effSetProgram, 0, 2);
     void* preset = nullptr;
     effect->dispatch(effGetChunk, 1, 0, &preset);
-    EXPECT_EQ(static_cast<unsigned char*>(preset), static_cast<unsigned char*>(before) + 2 * kProgramSize);
+    EXPECT_EQ(static_cast<unsigned char*>(preset),
+              static_cast<unsigned char*>(before) + 2 * kProgramSize);
 }
 
 TEST(Programs, WrongSizesAndNullAreRefused)
@@ -169,11 +168,11 @@ TEST(Programs, SelectionRecallsTheStoredVoicing)
     auto effect = createEffect();
     auto bank = getChunk(*effect, false);
     const std::size_t base = 3 * kProgramSize;
-    writeAt<float>(bank, base + kValues + 1 * 4, 1.0f);                       // Channel
+    writeAt<float>(bank, base + kValues + 1 * 4, 1.0f); // Channel
     writeAt<double>(bank, base + kOverdriveMemory + kMemDrive2, 0.8);
-    writeAt<double>(bank, base + kOverdriveMemory + kMemDrive1, 0.9);         // not Overdrive's
+    writeAt<double>(bank, base + kOverdriveMemory + kMemDrive1, 0.9); // not Overdrive's
     writeAt<double>(bank, base + kOverdriveMemory + kMemBoost, 1.0);
-    writeAt<double>(bank, base + kCleanMemory + kMemLow, 0.1);                // inactive voicing
+    writeAt<double>(bank, base + kCleanMemory + kMemLow, 0.1); // inactive voicing
     ASSERT_EQ(effect->dispatch(effSetChunk, 0, 3360, bank.data()), 1);
     EXPECT_EQ(effect->getParameter(kLow), 0.5f);
 
@@ -192,8 +191,8 @@ TEST(Programs, SelectionRunsTheStoredQualitySwitch)
 {
     auto effect = createEffect();
     auto bank = getChunk(*effect, false);
-    writeAt<float>(bank, 6 * kProgramSize + kValues + 13 * 4, 1.0f);  // Quality (slot 13)
-    writeAt<float>(bank, 6 * kProgramSize + kValues + 12 * 4, 1.0f);  // Mono/Stereo (slot 12)
+    writeAt<float>(bank, 6 * kProgramSize + kValues + 13 * 4, 1.0f); // Quality (slot 13)
+    writeAt<float>(bank, 6 * kProgramSize + kValues + 12 * 4, 1.0f); // Mono/Stereo (slot 12)
     ASSERT_EQ(effect->dispatch(effSetChunk, 0, 3360, bank.data()), 1);
     effect->dispatch(effSetProgram, 0, 6);
     EXPECT_EQ(effect->getParameter(kQuality), 1.0f);
@@ -206,7 +205,7 @@ TEST(Programs, NamesAreCutAt23Characters)
 {
     auto effect = createEffect();
     EXPECT_EQ(programName(*effect), "Init");
-    char longName[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 characters
+    char longName[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123"; // 30 characters
     EXPECT_EQ(effect->dispatch(effSetProgramName, 0, 0, longName), 0);
     HostBuffer buffer;
     effect->dispatch(effGetProgramName, 0, 0, buffer.data());
@@ -245,7 +244,7 @@ TEST(Programs, UnterminatedNameFromAChunkStaysInsideItsField)
 {
     auto effect = createEffect();
     auto preset = getChunk(*effect, true);
-    std::memset(preset.data(), 'N', 24);  // no terminator in the field
+    std::memset(preset.data(), 'N', 24); // no terminator in the field
     ASSERT_EQ(effect->dispatch(effSetChunk, 1, 336, preset.data()), 1);
     HostBuffer buffer;
     effect->dispatch(effGetProgramName, 0, 0, buffer.data());

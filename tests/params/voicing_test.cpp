@@ -29,19 +29,19 @@ TEST(Voicing, EachVoicingRemembersItsKnobs)
 TEST(Voicing, DriveKnobsBelongToOneVoicing)
 {
     auto effect = makeVorla();
-    effect->setParameter(kDrive1, 0.9f);  // Clean: held
+    effect->setParameter(kDrive1, 0.9f); // Clean: held
     EXPECT_EQ(effect->getParameter(kDrive1), 0.5f);
     effect->setParameter(kDrive2, 0.9f);
     EXPECT_EQ(effect->getParameter(kDrive2), 0.5f);
     EXPECT_EQ(effect->cleanMemory.drive1, 0.5);
 
-    effect->setParameter(kCleanCrunch, 1.0f);  // Crunch: Drive1 only
+    effect->setParameter(kCleanCrunch, 1.0f); // Crunch: Drive1 only
     effect->setParameter(kDrive1, 0.9f);
     effect->setParameter(kDrive2, 0.9f);
     EXPECT_EQ(effect->getParameter(kDrive1), 0.9f);
     EXPECT_EQ(effect->getParameter(kDrive2), 0.5f);
 
-    effect->setParameter(kChannel, 1.0f);  // Overdrive: Drive2 only
+    effect->setParameter(kChannel, 1.0f); // Overdrive: Drive2 only
     effect->setParameter(kDrive2, 0.9f);
     effect->setParameter(kDrive1, 0.9f);
     EXPECT_EQ(effect->getParameter(kDrive2), 0.9f);
@@ -79,7 +79,7 @@ TEST(Voicing, BoostIsRememberedOnlyOnTheOverdriveChannel)
     EXPECT_EQ(effect->boostOn.load(), 1);
     EXPECT_EQ(effect->getParameter(kBoost), 1.0f);
 
-    effect->setParameter(kBoost, 0.0f);  // Clean: flag and value, no memory
+    effect->setParameter(kBoost, 0.0f); // Clean: flag and value, no memory
     EXPECT_EQ(effect->boostOn.load(), 0);
     EXPECT_EQ(effect->overdriveMemory.boost, 1.0);
     effect->setParameter(kChannel, 1.0f);
@@ -90,9 +90,12 @@ TEST(Voicing, SwitchFlagsAndThreshold)
 {
     auto effect = makeVorla();
     const std::pair<int32_t, std::atomic<int32_t>*> switches[] = {
-        {kChannel, &effect->channelOverdrive}, {kCleanCrunch, &effect->crunchOn},
-        {kBoost, &effect->boostOn},           {kBright, &effect->brightOn},
-        {kMonoStereo, &effect->stereoOn},     {kQuality, &effect->highQuality},
+        {kChannel, &effect->channelOverdrive},
+        {kCleanCrunch, &effect->crunchOn},
+        {kBoost, &effect->boostOn},
+        {kBright, &effect->brightOn},
+        {kMonoStereo, &effect->stereoOn},
+        {kQuality, &effect->highQuality},
     };
     for (const auto& [index, flag] : switches)
     {

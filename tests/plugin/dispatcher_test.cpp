@@ -58,19 +58,55 @@ TEST(Dispatcher, UnknownAndCapabilityOpcodesAnswerZero)
 {
     auto effect = createEffect();
     // Recognised with a "no" answer, and not recognised at all.
-    const int32_t zeroOpcodes[] = {
-        effProcessEvents, effString2Parameter, effGetInputProperties, effGetOutputProperties,
-        effOfflineNotify, effOfflinePrepare, effOfflineRun, effProcessVarIo,
-        effSetSpeakerArrangement, effSetBypass, effVendorSpecific, effGetParameterProperties,
-        effGetMidiProgramName, effGetMidiProgramCategory, effHasMidiProgramsChanged,
-        effGetMidiKeyName, effBeginSetProgram, effEndSetProgram, effShellGetNextPlugin,
-        effStartProcess, effStopProcess, effSetPanLaw, effBeginLoadBank, effBeginLoadProgram,
-        effSetProcessPrecision, effGetNumMidiInputChannels, effGetNumMidiOutputChannels,
-        effGetVu, effEditDraw, effEditMouse, effEditKey, effEditTop, effEditSleep,
-        effGetNumProgramCategories, effCopyProgram, effConnectInput, effConnectOutput,
-        effGetCurrentPosition, effGetDestinationBuffer, effSetBlockSizeAndSampleRate,
-        effGetErrorText, effIdle, effGetIcon, effSetViewPosition, effKeysRequired,
-        80, 1000, -1, std::numeric_limits<int32_t>::min()};
+    const int32_t zeroOpcodes[] = {effProcessEvents,
+                                   effString2Parameter,
+                                   effGetInputProperties,
+                                   effGetOutputProperties,
+                                   effOfflineNotify,
+                                   effOfflinePrepare,
+                                   effOfflineRun,
+                                   effProcessVarIo,
+                                   effSetSpeakerArrangement,
+                                   effSetBypass,
+                                   effVendorSpecific,
+                                   effGetParameterProperties,
+                                   effGetMidiProgramName,
+                                   effGetMidiProgramCategory,
+                                   effHasMidiProgramsChanged,
+                                   effGetMidiKeyName,
+                                   effBeginSetProgram,
+                                   effEndSetProgram,
+                                   effShellGetNextPlugin,
+                                   effStartProcess,
+                                   effStopProcess,
+                                   effSetPanLaw,
+                                   effBeginLoadBank,
+                                   effBeginLoadProgram,
+                                   effSetProcessPrecision,
+                                   effGetNumMidiInputChannels,
+                                   effGetNumMidiOutputChannels,
+                                   effGetVu,
+                                   effEditDraw,
+                                   effEditMouse,
+                                   effEditKey,
+                                   effEditTop,
+                                   effEditSleep,
+                                   effGetNumProgramCategories,
+                                   effCopyProgram,
+                                   effConnectInput,
+                                   effConnectOutput,
+                                   effGetCurrentPosition,
+                                   effGetDestinationBuffer,
+                                   effSetBlockSizeAndSampleRate,
+                                   effGetErrorText,
+                                   effIdle,
+                                   effGetIcon,
+                                   effSetViewPosition,
+                                   effKeysRequired,
+                                   80,
+                                   1000,
+                                   -1,
+                                   std::numeric_limits<int32_t>::min()};
     for (int32_t opcode : zeroOpcodes)
     {
         HostBuffer buffer;
@@ -106,9 +142,9 @@ TEST(Dispatcher, SpeakerArrangementStoresNullIntoBothPointers)
     int dummy = 0;
     void* input = &dummy;
     void* output = &dummy;
-    EXPECT_EQ(effect->dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&input),
-                               &output),
-              0);
+    EXPECT_EQ(
+        effect->dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&input), &output),
+        0);
     EXPECT_EQ(input, nullptr);
     EXPECT_EQ(output, nullptr);
     // A host that passes no addresses gets no write through them.
@@ -161,10 +197,10 @@ TEST(Dispatcher, IdentityTextsAreBoundedCopies)
 TEST(Dispatcher, NullTextBuffersAreRefused)
 {
     auto effect = createEffect();
-    for (int32_t opcode : {effGetEffectName, effGetVendorString, effGetProductString,
-                           effGetProgramName, effSetProgramName, effGetParamName,
-                           effGetParamLabel, effGetParamDisplay, effGetProgramNameIndexed,
-                           effGetChunk, effEditGetRect})
+    for (int32_t opcode :
+         {effGetEffectName, effGetVendorString, effGetProductString, effGetProgramName,
+          effSetProgramName, effGetParamName, effGetParamLabel, effGetParamDisplay,
+          effGetProgramNameIndexed, effGetChunk, effEditGetRect})
         EXPECT_EQ(effect->dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
     EXPECT_EQ(effect->getParameter(kInput), 0.5f);
 }

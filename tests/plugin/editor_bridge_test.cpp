@@ -110,9 +110,9 @@ TEST(EditorBridge, VoicingRecallIsForwardedInReplayOrder)
 {
     EffectWithEditor fixture;
     fixture.effect->setParameter(kChannel, 1.0f);
-    const std::vector<int32_t> expectedOrder = {kChannel, kInput,  kDrive1, kDrive2, kLow,
-                                                kMid,     kHigh,   kContour, kVolume, kBoost,
-                                                kBright,  kPowerAmp};
+    const std::vector<int32_t> expectedOrder = {kChannel, kInput, kDrive1, kDrive2,
+                                                kLow,     kMid,   kHigh,   kContour,
+                                                kVolume,  kBoost, kBright, kPowerAmp};
     // The replay runs inside the kChannel call, so its own forwarding comes last.
     std::vector<int32_t> order;
     for (const auto& [index, value] : fixture.editor->forwarded)

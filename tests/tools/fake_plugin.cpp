@@ -30,9 +30,10 @@ constexpr int kRecordSize = 336;
 constexpr int kVolume = 12;
 constexpr int kMonoStereo = 13;
 constexpr const char* kNames[kParams] = {
-    "Input", "Channel",  "Clean/Crunch", "Overdrive Boost", "Bright/Normal",
-    "Drive1", "Drive2",  "Low",          "Mid",             "High",
-    "Contour", "Power Amp", "Volume",    "Mono/Stereo",     "LowQ/HighQ"};
+    "Input",         "Channel",     "Clean/Crunch", "Overdrive Boost",
+    "Bright/Normal", "Drive1",      "Drive2",       "Low",
+    "Mid",           "High",        "Contour",      "Power Amp",
+    "Volume",        "Mono/Stereo", "LowQ/HighQ"};
 
 struct Record
 {
@@ -66,34 +67,23 @@ intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t val
     FakeEffect* fake = self(effect);
     switch (opcode)
     {
-    case effOpen:
-        fake->opened = true;
-        return 0;
-    case effClose:
-        delete fake;
-        return 1;
-    case effSetSampleRate:
-        fake->sampleRate = opt;
-        return 0;
-    case effSetBlockSize:
-        fake->blockSize = value;
-        return 0;
-    case effMainsChanged:
-        fake->resumed = value != 0;
-        return 0;
+    case effOpen: fake->opened = true; return 0;
+    case effClose: delete fake; return 1;
+    case effSetSampleRate: fake->sampleRate = opt; return 0;
+    case effSetBlockSize: fake->blockSize = value; return 0;
+    case effMainsChanged: fake->resumed = value != 0; return 0;
     case effSetProgram:
         if (value >= 0 && value < kPrograms)
             fake->program = int(value);
         return 0;
-    case effGetProgram:
-        return fake->program;
+    case effGetProgram: return fake->program;
     case effGetParamName:
         if (index >= 0 && index < kParams)
             std::strcpy(static_cast<char*>(ptr), kNames[index]);
         return 0;
     case effGetChunk:
-        *static_cast<void**>(ptr) = index ? static_cast<void*>(&fake->bank[fake->program])
-                                          : static_cast<void*>(fake->bank);
+        *static_cast<void**>(ptr) =
+            index ? static_cast<void*>(&fake->bank[fake->program]) : static_cast<void*>(fake->bank);
         return index ? kRecordSize : kRecordSize * kPrograms;
     case effSetChunk:
         if (index ? value != kRecordSize : value != kRecordSize * kPrograms)
@@ -104,8 +94,7 @@ intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t val
                           : static_cast<void*>(fake->bank),
                     ptr, size_t(value));
         return 1;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -123,8 +112,8 @@ float getParameter(AEffect* effect, int32_t index)
 void processReplacing(AEffect* effect, float** inputs, float** outputs, int32_t frames)
 {
     FakeEffect* fake = self(effect);
-    const bool hostInOrder = fake->opened && fake->resumed && fake->sampleRate > 0.0f &&
-                             frames <= fake->blockSize;
+    const bool hostInOrder =
+        fake->opened && fake->resumed && fake->sampleRate > 0.0f && frames <= fake->blockSize;
     const float gain = 2.0f * fake->values()[kVolume];
     const bool stereo = fake->values()[kMonoStereo] >= 0.5f;
     for (int32_t i = 0; i < frames; ++i)

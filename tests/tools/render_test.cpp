@@ -4,10 +4,10 @@
 // NaN when the host sequence is wrong), so settings can be heard and the
 // host sequence is checked on every render; a few render the real amplifier.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/resource.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -154,7 +154,8 @@ protected:
     }
 
     /// vorla-render with the fake plug-in unless the arguments name another.
-    RunResult render(std::vector<std::string> args, const std::string& plugin = VORLA_FAKE_PLUGIN) const
+    RunResult render(std::vector<std::string> args,
+                     const std::string& plugin = VORLA_FAKE_PLUGIN) const
     {
         if (!plugin.empty())
             args.insert(args.begin(), {"--plugin", plugin});
@@ -208,9 +209,9 @@ TEST_F(RenderTest, UnwritableOutputIsAnError)
 TEST_F(RenderTest, FailedWriteLeavesNoTruncatedOutput)
 {
     writeTone(path("in.wav"), 44100, 1, 200000); // 800 kB of float samples to write
-    const auto result = runProgram(VORLA_RENDER_PATH,
-                                   {"--plugin", VORLA_FAKE_PLUGIN, path("in.wav"), path("out.wav")},
-                                   100000);
+    const auto result =
+        runProgram(VORLA_RENDER_PATH,
+                   {"--plugin", VORLA_FAKE_PLUGIN, path("in.wav"), path("out.wav")}, 100000);
     expectFailure(result, "cannot write output", path("out.wav"));
 }
 
@@ -269,7 +270,8 @@ TEST_F(RenderTest, ChunkFilesOfTheWrongSizeOrRefusedAreErrors)
     expectFailure(render({"--chunk", path("absent.chunk"), in, out}), "no such file", out);
 
     std::ofstream(path("refused.chunk"), std::ios::binary) << std::string(3360, '\xff');
-    expectFailure(render({"--chunk", path("refused.chunk"), in, out}), "refused the bank chunk", out);
+    expectFailure(render({"--chunk", path("refused.chunk"), in, out}), "refused the bank chunk",
+                  out);
 }
 
 TEST_F(RenderTest, PluginThatDoesNotLoadOrCreatesNoEffectIsAnError)
@@ -394,12 +396,13 @@ TEST_F(RenderTest, SampleFormatsAndContainers)
         const char* output;
         int format;
     };
-    for (const Case& c : {Case{{}, "f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-                          Case{{"--format", "float"}, "f2.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-                          Case{{"--format", "pcm16"}, "p16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-                          Case{{"--format=pcm24"}, "p24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-                          Case{{}, "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
-                          Case{{"--format", "pcm16"}, "out.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16}})
+    for (const Case& c :
+         {Case{{}, "f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+          Case{{"--format", "float"}, "f2.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+          Case{{"--format", "pcm16"}, "p16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+          Case{{"--format=pcm24"}, "p24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+          Case{{}, "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+          Case{{"--format", "pcm16"}, "out.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16}})
     {
         SCOPED_TRACE(c.output);
         auto args = c.options;
@@ -478,8 +481,8 @@ TEST_F(RenderTest, SettingsApplyInTheirFixedOrder)
 TEST_F(RenderTest, SavedBankChunkIs3360BytesAndLoadsBack)
 {
     writeTone(path("in.wav"), 44100, 1, 2000);
-    auto result = render({"--set", "Volume=0.25", "--save-chunk", path("bank.chunk"), path("in.wav"),
-                          path("a.wav")});
+    auto result = render({"--set", "Volume=0.25", "--save-chunk", path("bank.chunk"),
+                          path("in.wav"), path("a.wav")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     ASSERT_EQ(fs::file_size(path("bank.chunk")), 3360u);
 
@@ -496,8 +499,9 @@ TEST_F(RenderTest, SavedBankChunkIs3360BytesAndLoadsBack)
     EXPECT_NEAR(readAudio(path("c.wav")).peak(0), 0.125, 1e-3);
 
     // An unwritable chunk path is an error before any audio is written.
-    expectFailure(render({"--save-chunk", path("no/dir/bank.chunk"), path("in.wav"), path("d.wav")}),
-                  "cannot write chunk file", path("d.wav"));
+    expectFailure(
+        render({"--save-chunk", path("no/dir/bank.chunk"), path("in.wav"), path("d.wav")}),
+        "cannot write chunk file", path("d.wav"));
 }
 
 TEST_F(RenderTest, QuietPrintsNothingAndHelpSucceeds)
@@ -553,9 +557,10 @@ TEST_F(RenderTest, AmplifierRendersEveryVoicingFinitely)
             for (const char* quality : {"low", "high"})
             {
                 SCOPED_TRACE(std::to_string(rate) + " " + voicing + " " + quality);
-                const auto result = render({"--channel", voicing, "--quality", quality, "--block",
-                                            "300", "--tail", "0.05", path("in.wav"), path("out.wav")},
-                                           kAmp);
+                const auto result =
+                    render({"--channel", voicing, "--quality", quality, "--block", "300", "--tail",
+                            "0.05", path("in.wav"), path("out.wav")},
+                           kAmp);
                 ASSERT_EQ(result.exitCode, 0) << result.err;
                 const Audio audio = readAudio(path("out.wav"));
                 EXPECT_EQ(audio.info.samplerate, rate);
@@ -584,10 +589,10 @@ TEST_F(RenderTest, AmplifierBankChunkRoundTrips)
     if (kAmp == nullptr)
         GTEST_SKIP() << "the plug-in target is not part of this build";
     writeTone(path("in.wav"), 44100, 2, 2000);
-    auto result = render({"--channel", "overdrive", "--set", "drive2=0.8", "--set", "Power Amp=0.3",
-                          "--stereo", "--save-chunk", path("bank.chunk"), path("in.wav"),
-                          path("a.wav")},
-                         kAmp);
+    auto result =
+        render({"--channel", "overdrive", "--set", "drive2=0.8", "--set", "Power Amp=0.3",
+                "--stereo", "--save-chunk", path("bank.chunk"), path("in.wav"), path("a.wav")},
+               kAmp);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     ASSERT_EQ(fs::file_size(path("bank.chunk")), 3360u);
 

@@ -111,7 +111,8 @@ void renderString(const Note& note, Noise& noise, std::vector<double>& mix)
     const int pickOffset = std::max(1, int(std::lround(0.13 * length)));
     std::vector<double> excitation(delay);
     for (int i = 0; i < length; ++i)
-        delay[size_t(i)] = excitation[size_t(i)] - (i >= pickOffset ? excitation[size_t(i - pickOffset)] : 0.0);
+        delay[size_t(i)] =
+            excitation[size_t(i)] - (i >= pickOffset ? excitation[size_t(i - pickOffset)] : 0.0);
     for (double& sample : delay)
         sample *= note.velocity;
 
@@ -186,8 +187,8 @@ constexpr double E2 = 82.4069, G2 = 97.9989, A2 = 110.0, B2 = 123.4708, C3 = 130
                  B4 = 493.8833;
 
 /// Adds a strummed chord: strings struck low to high, 12 ms apart (downstroke).
-void strum(std::vector<Note>& notes, double start, double length, std::initializer_list<double> strings,
-           double velocity, double t60)
+void strum(std::vector<Note>& notes, double start, double length,
+           std::initializer_list<double> strings, double velocity, double t60)
 {
     double offset = 0.0;
     double accent = 1.0;

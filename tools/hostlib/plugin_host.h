@@ -72,9 +72,8 @@ public:
 
     /// Calls the entry with our host callback.  Null (with `error` set) when
     /// the entry returns null or a record without the VST magic.
-    static std::unique_ptr<PluginInstance> create(const PluginLibrary& library,
-                                                  Handler handler = {},
-                                                  std::string* error = nullptr);
+    static std::unique_ptr<PluginInstance>
+    create(const PluginLibrary& library, Handler handler = {}, std::string* error = nullptr);
     /// Sends effClose unless close() was called already.
     ~PluginInstance();
 

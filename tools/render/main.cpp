@@ -39,8 +39,8 @@ using vorla::host::PluginLibrary;
 
 namespace {
 
-constexpr int kBankChunkSize = 3360;   // ten 336-byte program records
-constexpr int kPresetChunkSize = 336;  // one program record
+constexpr int kBankChunkSize = 3360;  // ten 336-byte program records
+constexpr int kPresetChunkSize = 336; // one program record
 constexpr intptr_t kProcessLevelOffline = 4;
 
 /// Any failure: one line for the user, exit status 1.
@@ -136,9 +136,8 @@ public:
     /// Index for a name (any case) or a decimal index; -1 when unknown.
     int find(const std::string& nameOrIndex) const
     {
-        if (!nameOrIndex.empty() &&
-            std::all_of(nameOrIndex.begin(), nameOrIndex.end(),
-                        [](unsigned char c) { return std::isdigit(c); }))
+        if (!nameOrIndex.empty() && std::all_of(nameOrIndex.begin(), nameOrIndex.end(),
+                                                [](unsigned char c) { return std::isdigit(c); }))
         {
             const long index = nameOrIndex.size() <= 4 ? std::stol(nameOrIndex) : -1;
             return index >= 0 && index < long(names_.size()) ? int(index) : -1;
@@ -190,12 +189,9 @@ int outputFormatCode(const std::string& path, std::optional<SampleFormat>& forma
         format = SampleFormat::Float;
     switch (*format)
     {
-    case SampleFormat::Pcm16:
-        return container | SF_FORMAT_PCM_16;
-    case SampleFormat::Pcm24:
-        return container | SF_FORMAT_PCM_24;
-    case SampleFormat::Float:
-        break;
+    case SampleFormat::Pcm16: return container | SF_FORMAT_PCM_16;
+    case SampleFormat::Pcm24: return container | SF_FORMAT_PCM_24;
+    case SampleFormat::Float: break;
     }
     return container | SF_FORMAT_FLOAT;
 }
@@ -204,12 +200,9 @@ const char* formatName(SampleFormat format)
 {
     switch (format)
     {
-    case SampleFormat::Pcm16:
-        return "PCM 16";
-    case SampleFormat::Pcm24:
-        return "PCM 24";
-    case SampleFormat::Float:
-        break;
+    case SampleFormat::Pcm16: return "PCM 16";
+    case SampleFormat::Pcm24: return "PCM 24";
+    case SampleFormat::Float: break;
     }
     return "float32";
 }
@@ -291,14 +284,10 @@ int render(Options options)
     auto hostAnswer = [rate, block](const HostCall& call) -> intptr_t {
         switch (call.opcode)
         {
-        case audioMasterGetSampleRate:
-            return intptr_t(rate);
-        case audioMasterGetBlockSize:
-            return block;
-        case audioMasterGetCurrentProcessLevel:
-            return kProcessLevelOffline;
-        default:
-            return PluginInstance::defaultAnswer(call);
+        case audioMasterGetSampleRate: return intptr_t(rate);
+        case audioMasterGetBlockSize: return block;
+        case audioMasterGetCurrentProcessLevel: return kProcessLevelOffline;
+        default: return PluginInstance::defaultAnswer(call);
         }
     };
     auto plugin = PluginInstance::create(*library, hostAnswer, &error);
@@ -317,7 +306,8 @@ int render(Options options)
     if (!chunk.empty())
     {
         const bool preset = chunk.size() == kPresetChunkSize;
-        if (plugin->dispatch(effSetChunk, preset ? 1 : 0, intptr_t(chunk.size()), chunk.data()) == 0)
+        if (plugin->dispatch(effSetChunk, preset ? 1 : 0, intptr_t(chunk.size()), chunk.data()) ==
+            0)
             throw RenderError("the plug-in refused the " + std::string(preset ? "preset" : "bank") +
                               " chunk '" + options.chunkFile + "'");
     }
@@ -348,9 +338,7 @@ int render(Options options)
             plugin->setParameter(crunchIndex, 1.0f);
             plugin->setParameter(channelIndex, 0.0f);
             break;
-        case Voicing::Overdrive:
-            plugin->setParameter(channelIndex, 1.0f);
-            break;
+        case Voicing::Overdrive: plugin->setParameter(channelIndex, 1.0f); break;
         }
     }
     if (options.highQuality)
@@ -361,8 +349,8 @@ int render(Options options)
     {
         const int index = names.find(setting.name);
         if (index < 0)
-            throw RenderError("unknown parameter '" + setting.name + "'; the plug-in has: " +
-                              names.list());
+            throw RenderError("unknown parameter '" + setting.name +
+                              "'; the plug-in has: " + names.list());
         plugin->setParameter(index, setting.value);
     }
 
@@ -448,14 +436,13 @@ int render(Options options)
             if (sf_error(input.get()) != SF_ERR_NO_ERROR)
             {
                 plugin->dispatch(effMainsChanged, 0, 0);
-                throw RenderError("cannot read input '" + options.input + "': " +
-                                  sf_strerror(input.get()));
+                throw RenderError("cannot read input '" + options.input +
+                                  "': " + sf_strerror(input.get()));
             }
             for (int i = 0; i < frames; ++i)
             {
                 const float left = interleavedIn[size_t(i * inInfo.channels)];
-                const float right =
-                    inInfo.channels == 2 ? interleavedIn[size_t(i * 2 + 1)] : left;
+                const float right = inInfo.channels == 2 ? interleavedIn[size_t(i * 2 + 1)] : left;
                 inBuffers[0][size_t(i)] = left;
                 inBuffers[1][size_t(i)] = right;
                 inLevels.add(left);
@@ -506,8 +493,8 @@ int render(Options options)
         if (sf_writef_float(output.get(), interleavedOut.data(), frames) != frames)
         {
             plugin->dispatch(effMainsChanged, 0, 0);
-            throw RenderError("cannot write output '" + options.output + "': " +
-                              sf_strerror(output.get()));
+            throw RenderError("cannot write output '" + options.output +
+                              "': " + sf_strerror(output.get()));
         }
         written += frames;
         progress.update(written);

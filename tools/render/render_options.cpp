@@ -47,8 +47,8 @@ bool parseReal(const std::string& text, double& result)
 }
 
 // Options that take a value, accepted as "--name VALUE" or "--name=VALUE".
-constexpr const char* kValueOptions[] = {"--plugin",  "--block", "--program", "--set",
-                                         "--channel", "--quality", "--chunk", "--save-chunk",
+constexpr const char* kValueOptions[] = {"--plugin",  "--block",   "--program", "--set",
+                                         "--channel", "--quality", "--chunk",   "--save-chunk",
                                          "--tail",    "--format"};
 
 bool takesValue(const std::string& name)
@@ -110,8 +110,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         std::string name = argument;
         std::string value;
         bool hasValue = false;
-        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 &&
-                                                    equals != std::string::npos)
+        if (const auto equals = argument.find('=');
+            argument.rfind("--", 0) == 0 && equals != std::string::npos)
         {
             name = argument.substr(0, equals);
             value = argument.substr(equals + 1);

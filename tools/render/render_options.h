@@ -36,9 +36,9 @@ struct Options
 {
     std::string input;
     std::string output;
-    std::string pluginPath;             // empty: vorla.so next to the executable
-    int blockSize = 512;                // 1..65536
-    std::optional<int> program;         // 0..9
+    std::string pluginPath;     // empty: vorla.so next to the executable
+    int blockSize = 512;        // 1..65536
+    std::optional<int> program; // 0..9
     std::optional<Voicing> voicing;
     std::optional<bool> highQuality;
     bool stereo = false;

@@ -28,8 +28,8 @@
 namespace {
 
 /// The host side: a version answer, nothing else.
-intptr_t hostCallback(AEffect* /*effect*/, int32_t opcode, int32_t /*index*/, intptr_t /*value*/, void* /*ptr*/,
-                      float /*opt*/)
+intptr_t hostCallback(AEffect* /*effect*/, int32_t opcode, int32_t /*index*/, intptr_t /*value*/,
+                      void* /*ptr*/, float /*opt*/)
 {
     constexpr int32_t kAudioMasterVersion = 1;
     return opcode == kAudioMasterVersion ? 2400 : 0;
@@ -101,8 +101,9 @@ bool encodePng(png_structp png, png_infop info, std::FILE* file, const Raster& i
     if (setjmp(png_jmpbuf(png)) != 0)
         return false;
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()),
+                 static_cast<png_uint_32>(image.height()), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int32_t y = 0; y < image.height(); ++y)
     {
@@ -129,7 +130,8 @@ bool writePng(const std::string& path, const Raster& image, std::string& error)
         return false;
     }
     std::vector<uint8_t> rgb(static_cast<size_t>(image.width()) * 3);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngWriteError, pngWriteWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngWriteError, pngWriteWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     bool ok = png && info && encodePng(png, info, file, image, rgb);
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
@@ -168,13 +170,15 @@ int main(int argc, char** argv)
         std::ifstream in(*options.chunkFile, std::ios::binary);
         if (!in)
             return fail("cannot read chunk file '" + *options.chunkFile + "'");
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         if (in.bad())
             return fail("cannot read chunk file '" + *options.chunkFile + "'");
         const bool isProgram = bytes.size() == sizeof(VorlaProgram);
         if (!isProgram && bytes.size() != kBankChunkSize)
-            return fail("chunk file '" + *options.chunkFile + "' has " + std::to_string(bytes.size()) +
-                        " bytes; a program chunk has " + std::to_string(sizeof(VorlaProgram)) + " and a bank " +
+            return fail("chunk file '" + *options.chunkFile + "' has " +
+                        std::to_string(bytes.size()) + " bytes; a program chunk has " +
+                        std::to_string(sizeof(VorlaProgram)) + " and a bank " +
                         std::to_string(kBankChunkSize));
         if (effect->setChunk(bytes.data(), static_cast<int32_t>(bytes.size()), isProgram) == 0)
             return fail("the effect refused chunk file '" + *options.chunkFile + "'");
@@ -187,7 +191,8 @@ int main(int argc, char** argv)
     {
         const int32_t index = findParameter(*effect, name);
         if (index < 0)
-            return fail("unknown parameter '" + name + "' (known: " + parameterNames(*effect) + ")");
+            return fail("unknown parameter '" + name + "' (known: " + parameterNames(*effect) +
+                        ")");
         effect->setParameter(index, value);
     }
 
@@ -199,7 +204,8 @@ int main(int argc, char** argv)
         background->release();
         return fail("the embedded background image is missing");
     }
-    auto* frame = new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), nullptr, nullptr);
+    auto* frame =
+        new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), nullptr, nullptr);
     frame->setBackground(background);
     Vorla& fx = *effect;
     buildEditorControls(*frame, nullptr, [&fx](int32_t tag) { return fx.getParameter(tag); });

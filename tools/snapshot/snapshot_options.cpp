@@ -84,7 +84,8 @@ bool startsParameterName(const std::string& prefix, const std::string& name)
     return !np.empty() && normalise(name).rfind(np, 0) == 0;
 }
 
-bool parseSnapshotOptions(int argc, const char* const* argv, SnapshotOptions& options, std::string& error)
+bool parseSnapshotOptions(int argc, const char* const* argv, SnapshotOptions& options,
+                          std::string& error)
 {
     for (int i = 1; i < argc; ++i)
     {
@@ -137,7 +138,8 @@ bool parseSnapshotOptions(int argc, const char* const* argv, SnapshotOptions& op
             float value = 0.f;
             if (!parseUnitValue(text.substr(eq + 1), value))
             {
-                error = "bad value in --set '" + text + "' (expected a number from 0 to 1, on or off)";
+                error =
+                    "bad value in --set '" + text + "' (expected a number from 0 to 1, on or off)";
                 return false;
             }
             options.sets.emplace_back(text.substr(0, eq), value);

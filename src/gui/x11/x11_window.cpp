@@ -106,7 +106,7 @@ struct OurConnection
     int lastError; // error code of the last error seen on it, 0 when none
 };
 
-std::mutex gConnectionsMutex;           // guards the three below (UI threads only)
+std::mutex gConnectionsMutex; // guards the three below (UI threads only)
 std::vector<OurConnection> gConnections;
 XErrorHandler gPreviousHandler = nullptr;
 
@@ -185,39 +185,25 @@ bool translateKey(XKeyEvent& event, VstKeyCode& key)
     switch (sym)
     {
     case XK_Left:
-    case XK_KP_Left:
-        key.virt = VKEY_LEFT;
-        return true;
+    case XK_KP_Left: key.virt = VKEY_LEFT; return true;
     case XK_Right:
-    case XK_KP_Right:
-        key.virt = VKEY_RIGHT;
-        return true;
+    case XK_KP_Right: key.virt = VKEY_RIGHT; return true;
     case XK_Up:
-    case XK_KP_Up:
-        key.virt = VKEY_UP;
-        return true;
+    case XK_KP_Up: key.virt = VKEY_UP; return true;
     case XK_Down:
-    case XK_KP_Down:
-        key.virt = VKEY_DOWN;
-        return true;
+    case XK_KP_Down: key.virt = VKEY_DOWN; return true;
     case XK_Tab:
     case XK_ISO_Left_Tab: // Shift+Tab on most keymaps
         key.virt = VKEY_TAB;
         return true;
     case XK_Return:
-    case XK_KP_Enter:
-        key.virt = VKEY_RETURN;
-        return true;
-    case XK_Escape:
-        key.virt = VKEY_ESCAPE;
-        return true;
-    case XK_BackSpace:
-        key.virt = VKEY_BACK;
-        return true;
-    default:
-        break;
+    case XK_KP_Enter: key.virt = VKEY_RETURN; return true;
+    case XK_Escape: key.virt = VKEY_ESCAPE; return true;
+    case XK_BackSpace: key.virt = VKEY_BACK; return true;
+    default: break;
     }
-    if (length == 1 && static_cast<unsigned char>(text[0]) >= 0x20 && static_cast<unsigned char>(text[0]) < 0x7F)
+    if (length == 1 && static_cast<unsigned char>(text[0]) >= 0x20 &&
+        static_cast<unsigned char>(text[0]) < 0x7F)
     {
         key.character = text[0];
         return true;
@@ -264,14 +250,14 @@ private:
     XImage* image = nullptr;
     std::vector<char> imageBytes; // the XImage's pixels (owned here, not by Xlib)
     int redShift = 16, greenShift = 8, blueShift = 0;
-    bool direct32 = false; // 32 bits per pixel, 8-bit channels: one store per pixel
+    bool direct32 = false;   // 32 bits per pixel, 8-bit channels: one store per pixel
     uint32_t opaqueBits = 0; // alpha bits of a 32-deep (ARGB) visual: always opaque
     std::array<Cursor, 16> cursors{};
     CPoint lastPointer;
     unsigned int lastMask = 0;
     int32_t pressLatch = 0; // button word of the press being dispatched, until first read
     int32_t pressDepth = 0; // > 0 while a press (and its mouse loop) is dispatched
-    CRect pendingExpose; // merged Expose areas until count == 0
+    CRect pendingExpose;    // merged Expose areas until count == 0
     bool exposePending = false;
 };
 
@@ -322,10 +308,11 @@ bool X11PlatformWindow::create(Window parent, int32_t width, int32_t height)
 
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None; // the back buffer paints every pixel
-    attributes.event_mask = ExposureMask | ButtonPressMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+    attributes.event_mask =
+        ExposureMask | ButtonPressMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
     window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(std::max(1, width)),
-                           static_cast<unsigned>(std::max(1, height)), 0, CopyFromParent, InputOutput,
-                           CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+                           static_cast<unsigned>(std::max(1, height)), 0, CopyFromParent,
+                           InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
     XSync(display, False);
     if (takeError(display) != 0 || window == 0)
     {
@@ -352,9 +339,11 @@ bool X11PlatformWindow::create(Window parent, int32_t width, int32_t height)
         greenShift = lowestBit(visual->green_mask);
         blueShift = lowestBit(visual->blue_mask);
         direct32 = image->bits_per_pixel == 32 && (visual->red_mask >> redShift) == 0xFF &&
-                   (visual->green_mask >> greenShift) == 0xFF && (visual->blue_mask >> blueShift) == 0xFF;
+                   (visual->green_mask >> greenShift) == 0xFF &&
+                   (visual->blue_mask >> blueShift) == 0xFF;
         if (depth == 32)
-            opaqueBits = ~static_cast<uint32_t>(visual->red_mask | visual->green_mask | visual->blue_mask);
+            opaqueBits =
+                ~static_cast<uint32_t>(visual->red_mask | visual->green_mask | visual->blue_mask);
     }
 
     XMapWindow(display, window);
@@ -395,7 +384,8 @@ void X11PlatformWindow::convert(const Raster& backBuffer, const CRect& area)
         const uint8_t* source = backBuffer.row(y) + static_cast<size_t>(area.left) * 4;
         if (direct32)
         {
-            auto* target = reinterpret_cast<uint32_t*>(image->data + static_cast<size_t>(y) * image->bytes_per_line) +
+            auto* target = reinterpret_cast<uint32_t*>(image->data + static_cast<size_t>(y) *
+                                                                         image->bytes_per_line) +
                            area.left;
             for (int32_t x = area.left; x < area.right; ++x, source += 4)
                 *target++ = opaqueBits | (static_cast<uint32_t>(source[2]) << redShift) |
@@ -441,7 +431,8 @@ bool X11PlatformWindow::queryPointer(int& rootX, int& rootY, unsigned int& mask)
         return false;
     Window root = 0, child = 0;
     int windowX = 0, windowY = 0;
-    return XQueryPointer(display, window, &root, &child, &rootX, &rootY, &windowX, &windowY, &mask) != 0;
+    return XQueryPointer(display, window, &root, &child, &rootX, &rootY, &windowX, &windowY,
+                         &mask) != 0;
 }
 
 CPoint X11PlatformWindow::screenOrigin()
@@ -532,8 +523,8 @@ void X11PlatformWindow::pumpEvents()
         // no second gesture starts inside the first.  XCheckIfEvent reads
         // what has arrived without waiting.
         XEvent event;
-        while (window != 0 &&
-               XCheckIfEvent(display, &event, &isRepaintOrDestruction, reinterpret_cast<XPointer>(&window)))
+        while (window != 0 && XCheckIfEvent(display, &event, &isRepaintOrDestruction,
+                                            reinterpret_cast<XPointer>(&window)))
             handleEvent(event);
         return;
     }
@@ -597,18 +588,15 @@ void X11PlatformWindow::handleEvent(XEvent& event)
         case Button3:
             // The event's state is from just before the press: add the
             // pressed button itself.
-            pressLatch = buttonWord(event.xbutton.state | (Button1Mask << (event.xbutton.button - Button1)));
+            pressLatch =
+                buttonWord(event.xbutton.state | (Button1Mask << (event.xbutton.button - Button1)));
             ++pressDepth;
             frame.platformButtonPress(where);
             --pressDepth;
             pressLatch = 0;
             break;
-        case Button4:
-            frame.platformWheel(where, 1.f);
-            break;
-        case Button5:
-            frame.platformWheel(where, -1.f);
-            break;
+        case Button4: frame.platformWheel(where, 1.f); break;
+        case Button5: frame.platformWheel(where, -1.f); break;
         case 6: // horizontal wheel: left is towards negative values
         case 7:
         {
@@ -619,8 +607,7 @@ void X11PlatformWindow::handleEvent(XEvent& event)
             context->release();
             break;
         }
-        default:
-            break;
+        default: break;
         }
         break;
     }
@@ -644,15 +631,14 @@ void X11PlatformWindow::handleEvent(XEvent& event)
             frame.platformWindowDestroyed();
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
 } // namespace
 
-std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow, int32_t width,
-                                                        int32_t height)
+std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow,
+                                                        int32_t width, int32_t height)
 {
     // The frame's own connection, to the display named by the environment
     // (the host's display: the parent window lives there).  A server busy
@@ -669,7 +655,8 @@ std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* par
         return nullptr;
     registerConnection(display);
     auto window = std::make_unique<X11PlatformWindow>(frame, display);
-    if (!window->create(static_cast<Window>(reinterpret_cast<uintptr_t>(parentWindow)), width, height))
+    if (!window->create(static_cast<Window>(reinterpret_cast<uintptr_t>(parentWindow)), width,
+                        height))
         return nullptr; // the destructor closes the connection
     return window;
 }
