@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev
   libx11-dev libxext-dev libxtst-dev

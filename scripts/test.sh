@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds Vorla and runs every test:
+#   0. the format check (scripts/check-format.sh);
 #   1. the release build in build/ (the same binaries the demo uses), all suites;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, all suites;
 #   3. a ThreadSanitizer build in build-tsan/: the editor stress test and the
@@ -10,6 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+
+echo "== format check"
+scripts/check-format.sh
 
 jobs="${VORLA_JOBS:-2}"
 source scripts/xvfb.sh
