@@ -22,12 +22,7 @@ target_link_options(vorla PRIVATE
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # Applies to every static library the module is built from.
   foreach(part vorla vorla_effect vorla_dsp vorla_gui vorla_resources)
-    if(TARGET ${part})
-      get_target_property(part_type ${part} TYPE)
-      if(NOT part_type STREQUAL "INTERFACE_LIBRARY")
-        target_compile_options(${part} PRIVATE -fno-gnu-unique)
-      endif()
-    endif()
+    target_compile_options(${part} PRIVATE -fno-gnu-unique)
   endforeach()
 endif()
 
