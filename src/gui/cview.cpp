@@ -439,7 +439,6 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect)
 
         drawBackgroundRect(target, area);
 
-        const bool reDirty = !isTypeOf("CScrollContainer");
         for (CCView* node = pFirstView; node; node = node->pNext)
         {
             CView* child = node->pView;
@@ -454,7 +453,7 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect)
             child->drawRect(target, childClip);
             // Only part of a changed child was drawn: keep it dirty so that
             // the rest is drawn by a later pass.
-            if (reDirty && wasDirty &&
+            if (wasDirty &&
                 (childClip.width() < childSize.width() || childClip.height() < childSize.height()))
                 child->setDirty(true);
         }

@@ -201,9 +201,6 @@ protected:
 
     void unlinkAndRelease(CCView* node, bool withRelease);
     void makeOffscreen();
-    /// Where the children are drawn (see draw): the offscreen or the given context.
-    CDrawContext* beginDrawTarget(CDrawContext* context, CPoint& savedOffset,
-                                  CPoint& savedScreenOffset);
 
     CCView* pFirstView = nullptr;
     CCView* pLastView = nullptr;

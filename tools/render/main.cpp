@@ -55,13 +55,6 @@ struct SndFileCloser
 };
 using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
 
-std::string lowered(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string defaultPluginPath()
 {
     std::error_code ec;

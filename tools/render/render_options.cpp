@@ -9,14 +9,14 @@
 
 namespace vorla::render {
 
-namespace {
-
 std::string lowered(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
+
+namespace {
 
 bool parseInteger(const std::string& text, long lowest, long highest, long& result)
 {

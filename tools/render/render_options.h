@@ -62,4 +62,7 @@ bool parseParameterValue(const std::string& text, float& value, std::string& err
 /// The text of --help.
 const char* usageText();
 
+/// `text` in lower case (ASCII), for names and words compared without case.
+std::string lowered(std::string text);
+
 } // namespace vorla::render

@@ -31,8 +31,7 @@ namespace {
 intptr_t hostCallback(AEffect* /*effect*/, int32_t opcode, int32_t /*index*/, intptr_t /*value*/,
                       void* /*ptr*/, float /*opt*/)
 {
-    constexpr int32_t kAudioMasterVersion = 1;
-    return opcode == kAudioMasterVersion ? 2400 : 0;
+    return opcode == audioMasterVersion ? 2400 : 0;
 }
 
 int fail(const std::string& message)
