@@ -14,31 +14,61 @@
 
 namespace {
 
-constexpr double ChannelMemory::*kChannelMemoryFields[] = {
-    &ChannelMemory::input,    &ChannelMemory::drive1,  &ChannelMemory::drive2,
-    &ChannelMemory::bright,   &ChannelMemory::contour, &ChannelMemory::low,
-    &ChannelMemory::mid,      &ChannelMemory::high,    &ChannelMemory::volume,
-    &ChannelMemory::powerAmp,
+/// Which parameter each field of a knob memory remembers, in stored order.
+/// The one table serves the lookup by parameter and the copy of a memory.
+template <class Memory> struct MemoryField
+{
+    int32_t index;
+    double Memory::*field;
 };
 
-constexpr double OverdriveMemory::*kOverdriveMemoryFields[] = {
-    &OverdriveMemory::input,  &OverdriveMemory::drive1,   &OverdriveMemory::drive2,
-    &OverdriveMemory::bright, &OverdriveMemory::contour,  &OverdriveMemory::low,
-    &OverdriveMemory::mid,    &OverdriveMemory::high,     &OverdriveMemory::volume,
-    &OverdriveMemory::boost,  &OverdriveMemory::powerAmp,
+// clang-format off
+constexpr MemoryField<ChannelMemory> kChannelMemoryFields[] = {
+    {kInput, &ChannelMemory::input},     {kDrive1, &ChannelMemory::drive1},
+    {kDrive2, &ChannelMemory::drive2},   {kBright, &ChannelMemory::bright},
+    {kContour, &ChannelMemory::contour}, {kLow, &ChannelMemory::low},
+    {kMid, &ChannelMemory::mid},         {kHigh, &ChannelMemory::high},
+    {kVolume, &ChannelMemory::volume},   {kPowerAmp, &ChannelMemory::powerAmp},
 };
+
+constexpr MemoryField<OverdriveMemory> kOverdriveMemoryFields[] = {
+    {kInput, &OverdriveMemory::input},     {kDrive1, &OverdriveMemory::drive1},
+    {kDrive2, &OverdriveMemory::drive2},   {kBright, &OverdriveMemory::bright},
+    {kContour, &OverdriveMemory::contour}, {kLow, &OverdriveMemory::low},
+    {kMid, &OverdriveMemory::mid},         {kHigh, &OverdriveMemory::high},
+    {kVolume, &OverdriveMemory::volume},   {kBoost, &OverdriveMemory::boost},
+    {kPowerAmp, &OverdriveMemory::powerAmp},
+};
+// clang-format on
+
+constexpr const auto& fieldsOf(const ChannelMemory&)
+{
+    return kChannelMemoryFields;
+}
+constexpr const auto& fieldsOf(const OverdriveMemory&)
+{
+    return kOverdriveMemoryFields;
+}
+
+/// The field of `memory` that remembers parameter `index`, or null.
+template <class Memory> double* knobField(Memory& memory, int32_t index) noexcept
+{
+    for (const auto& entry : fieldsOf(memory))
+        if (entry.index == index)
+            return &(memory.*entry.field);
+    return nullptr;
+}
 
 // Relaxed copies: setParameter may write the same fields from the audio
 // thread while the UI thread selects a program or loads a chunk.
-template <typename Memory, std::size_t N>
-void copyMemoryRelaxed(Memory& to, const Memory& from, double Memory::*const (&fields)[N])
+template <class Memory> void copyMemoryRelaxed(Memory& to, const Memory& from)
 {
-    for (double Memory::*field : fields)
+    for (const auto& entry : fieldsOf(from))
     {
         // atomic_ref needs a mutable object; the load does not write.
-        const double value = std::atomic_ref<double>(const_cast<double&>(from.*field))
+        const double value = std::atomic_ref<double>(const_cast<double&>(from.*entry.field))
                                  .load(std::memory_order_relaxed);
-        std::atomic_ref<double>(to.*field).store(value, std::memory_order_relaxed);
+        std::atomic_ref<double>(to.*entry.field).store(value, std::memory_order_relaxed);
     }
 }
 
@@ -49,9 +79,9 @@ void copyProgramRelaxed(VorlaProgram& to, const VorlaProgram& from)
     to.reserved = from.reserved;
     for (std::size_t slot = 0; slot < static_cast<std::size_t>(kNumParams); ++slot)
         std::atomic_ref<float>(to.values[slot]).store(from.values[slot], std::memory_order_relaxed);
-    copyMemoryRelaxed(to.cleanMemory, from.cleanMemory, kChannelMemoryFields);
-    copyMemoryRelaxed(to.crunchMemory, from.crunchMemory, kChannelMemoryFields);
-    copyMemoryRelaxed(to.overdriveMemory, from.overdriveMemory, kOverdriveMemoryFields);
+    copyMemoryRelaxed(to.cleanMemory, from.cleanMemory);
+    copyMemoryRelaxed(to.crunchMemory, from.crunchMemory);
+    copyMemoryRelaxed(to.overdriveMemory, from.overdriveMemory);
 }
 
 // The name stored in a record, at most 23 characters: a name read from a
@@ -61,35 +91,6 @@ void copyProgramName(char* text, const VorlaProgram& program)
     const std::size_t length = vorla::boundedLength(program.name, kProgramNameMaxChars);
     std::memcpy(text, program.name, length);
     text[length] = '\0';
-}
-
-} // namespace
-
-namespace {
-
-/// The field of a knob memory that remembers parameter `index`; Boost exists
-/// only in the Overdrive memory.
-template <class Memory> double* knobField(Memory& memory, int32_t index) noexcept
-{
-    switch (index)
-    {
-    case kInput: return &memory.input;
-    case kDrive1: return &memory.drive1;
-    case kDrive2: return &memory.drive2;
-    case kBright: return &memory.bright;
-    case kContour: return &memory.contour;
-    case kLow: return &memory.low;
-    case kMid: return &memory.mid;
-    case kHigh: return &memory.high;
-    case kVolume: return &memory.volume;
-    case kPowerAmp: return &memory.powerAmp;
-    case kBoost:
-        if constexpr (requires { memory.boost; })
-            return &memory.boost;
-        else
-            return nullptr;
-    default: return nullptr;
-    }
 }
 
 } // namespace
@@ -136,9 +137,9 @@ void Vorla::setProgram(int32_t program)
     curProgram.store(program, std::memory_order_relaxed);
     VorlaProgram& record = currentRecord();
 
-    copyMemoryRelaxed(cleanMemory, record.cleanMemory, kChannelMemoryFields);
-    copyMemoryRelaxed(crunchMemory, record.crunchMemory, kChannelMemoryFields);
-    copyMemoryRelaxed(overdriveMemory, record.overdriveMemory, kOverdriveMemoryFields);
+    copyMemoryRelaxed(cleanMemory, record.cleanMemory);
+    copyMemoryRelaxed(crunchMemory, record.crunchMemory);
+    copyMemoryRelaxed(overdriveMemory, record.overdriveMemory);
 
     // Replaying the stored switches applies the program: Channel and
     // Clean/Crunch select the voicing and recall its knob memory, Quality
