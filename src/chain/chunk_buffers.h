@@ -31,23 +31,25 @@ constexpr int kChunkFrames = 32;
 constexpr int kMaxFactor = 8;
 constexpr int kMaxSamples = kChunkFrames * kMaxFactor;
 
-/// The samples of one chunk at every rate.  Mono uses the float arrays and
-/// `mono`; stereo the __m128 arrays (lanes 0 and 1 = the sides) and
-/// `lanes`, which holds both sides of a sample next to each other, ready to
-/// load as one SSE2 register.
+/// The samples of one chunk at every rate.  Mono uses the float arrays
+/// mono* and `monoModel`; stereo the __m128 arrays stereo* (lanes 0 and 1 =
+/// the sides) and `stereoModel`, which holds both sides of a sample next to
+/// each other, ready to load as one SSE2 register.
 struct ChunkBuffers
 {
-    // Host rate, 2x, 4x, 8x.
-    float rate1[kChunkFrames];
-    float rate2[kChunkFrames * 2];
-    float rate4[kChunkFrames * 4];
-    float rate8[kChunkFrames * 8];
-    __m128 both1[kChunkFrames];
-    __m128 both2[kChunkFrames * 2];
-    __m128 both4[kChunkFrames * 4];
-    __m128 both8[kChunkFrames * 8];
-    alignas(16) double lanes[kMaxSamples][2];
-    double mono[kMaxSamples];
+    // Resampler samples at the host rate and at 2x, 4x and 8x it.
+    float monoHost[kChunkFrames];
+    float mono2x[kChunkFrames * 2];
+    float mono4x[kChunkFrames * 4];
+    float mono8x[kChunkFrames * 8];
+    __m128 stereoHost[kChunkFrames];
+    __m128 stereo2x[kChunkFrames * 2];
+    __m128 stereo4x[kChunkFrames * 4];
+    __m128 stereo8x[kChunkFrames * 8];
+    // The model's samples (doubles) at the processing rate.
+    alignas(16) double stereoModel[kMaxSamples][2];
+    double monoModel[kMaxSamples];
+    // The switch flags of each oversampled pair.
     PairFlags flags[kMaxSamples / 2];
     /// Whether the stereo model may use 256-bit AVX registers.  Set from
     /// the processor when the effect is created; both ways give the same

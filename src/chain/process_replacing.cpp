@@ -701,7 +701,7 @@ VORLA_SEGMENT void downsampleRun(vorla::HalfbandFilter<N>& f0, vorla::HalfbandFi
     lanes.storeState(f0, f1);
 }
 
-/// Up-samples `frames` host samples (in rate1 / both1) to the model's rate
+/// Up-samples `frames` host samples (in monoHost / stereoHost) to the model's rate
 /// and widens them to doubles; returns the number of model samples.
 VORLA_SEGMENT int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
                                 int frames, ChunkBuffers& b) noexcept
@@ -709,68 +709,70 @@ VORLA_SEGMENT int upsampleChunk(AmpChannel& first, AmpChannel& second, bool ster
     const int count = frames * factor;
     if (stereo)
     {
-        __m128* top = b.both2;
-        upsampleRun(first.upsampler1, second.upsampler1, b.both1, frames, b.both2);
+        __m128* top = b.stereo2x;
+        upsampleRun(first.upsampler1, second.upsampler1, b.stereoHost, frames, b.stereo2x);
         if (factor >= 4)
         {
-            upsampleRun(first.upsampler2, second.upsampler2, b.both2, frames * 2, b.both4);
-            top = b.both4;
+            upsampleRun(first.upsampler2, second.upsampler2, b.stereo2x, frames * 2, b.stereo4x);
+            top = b.stereo4x;
         }
         if (factor >= 8)
         {
-            upsampleRun(first.upsampler3, second.upsampler3, b.both4, frames * 4, b.both8);
-            top = b.both8;
+            upsampleRun(first.upsampler3, second.upsampler3, b.stereo4x, frames * 4, b.stereo8x);
+            top = b.stereo8x;
         }
         for (int k = 0; k < count; ++k)
-            _mm_store_pd(b.lanes[k], _mm_cvtps_pd(top[k]));
+            _mm_store_pd(b.stereoModel[k], _mm_cvtps_pd(top[k]));
     }
     else
     {
-        float* top = b.rate2;
-        upsampleRun(first.upsampler1, b.rate1, frames, b.rate2);
+        float* top = b.mono2x;
+        upsampleRun(first.upsampler1, b.monoHost, frames, b.mono2x);
         if (factor >= 4)
         {
-            upsampleRun(first.upsampler2, b.rate2, frames * 2, b.rate4);
-            top = b.rate4;
+            upsampleRun(first.upsampler2, b.mono2x, frames * 2, b.mono4x);
+            top = b.mono4x;
         }
         if (factor >= 8)
         {
-            upsampleRun(first.upsampler3, b.rate4, frames * 4, b.rate8);
-            top = b.rate8;
+            upsampleRun(first.upsampler3, b.mono4x, frames * 4, b.mono8x);
+            top = b.mono8x;
         }
         for (int k = 0; k < count; ++k)
-            b.mono[k] = top[k];
+            b.monoModel[k] = top[k];
     }
     return count;
 }
 
 /// Rounds the model's outputs to floats and decimates them back to the
-/// host rate, into rate1 / both1.
+/// host rate, into monoHost / stereoHost.
 VORLA_SEGMENT void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
                                    int frames, ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
     if (stereo)
     {
-        __m128* top = factor == 8 ? b.both8 : factor == 4 ? b.both4 : b.both2;
+        __m128* top = factor == 8 ? b.stereo8x : factor == 4 ? b.stereo4x : b.stereo2x;
         for (int k = 0; k < count; ++k)
-            top[k] = _mm_cvtpd_ps(_mm_load_pd(b.lanes[k]));
+            top[k] = _mm_cvtpd_ps(_mm_load_pd(b.stereoModel[k]));
         if (factor >= 8)
-            downsampleRun(first.downsampler3, second.downsampler3, b.both8, frames * 4, b.both4);
+            downsampleRun(first.downsampler3, second.downsampler3, b.stereo8x, frames * 4,
+                          b.stereo4x);
         if (factor >= 4)
-            downsampleRun(first.downsampler2, second.downsampler2, b.both4, frames * 2, b.both2);
-        downsampleRun(first.downsampler1, second.downsampler1, b.both2, frames, b.both1);
+            downsampleRun(first.downsampler2, second.downsampler2, b.stereo4x, frames * 2,
+                          b.stereo2x);
+        downsampleRun(first.downsampler1, second.downsampler1, b.stereo2x, frames, b.stereoHost);
     }
     else
     {
-        float* top = factor == 8 ? b.rate8 : factor == 4 ? b.rate4 : b.rate2;
+        float* top = factor == 8 ? b.mono8x : factor == 4 ? b.mono4x : b.mono2x;
         for (int k = 0; k < count; ++k)
-            top[k] = static_cast<float>(b.mono[k]);
+            top[k] = static_cast<float>(b.monoModel[k]);
         if (factor >= 8)
-            downsampleRun(first.downsampler3, b.rate8, frames * 4, b.rate4);
+            downsampleRun(first.downsampler3, b.mono8x, frames * 4, b.mono4x);
         if (factor >= 4)
-            downsampleRun(first.downsampler2, b.rate4, frames * 2, b.rate2);
-        downsampleRun(first.downsampler1, b.rate2, frames, b.rate1);
+            downsampleRun(first.downsampler2, b.mono4x, frames * 2, b.mono2x);
+        downsampleRun(first.downsampler1, b.mono2x, frames, b.monoHost);
     }
 }
 
@@ -784,7 +786,7 @@ VORLA_AVX void processStereoChunkWide(AmpChannel& first, AmpChannel& second, int
     const int count = upsampleChunk(first, second, true, factor, frames, b);
     vorla::SidesInLanes inLanes;
     inLanes.load(first, second, snapshot);
-    auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(b.lanes);
+    auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(b.stereoModel);
     vorla::runSamplesBothSidesWide(inLanes, lanes, count, b.flags, snapshot, rate);
     inLanes.storeStates(first, second);
     downsampleChunk(first, second, true, factor, frames, b);
@@ -871,11 +873,11 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             {
                 const float x2 =
                     static_cast<float>(static_cast<double>(acceptInput(in2[at])) + antiDenormal);
-                buffers.both1[frames] = _mm_setr_ps(x1, x2, 0.0f, 0.0f);
+                buffers.stereoHost[frames] = _mm_setr_ps(x1, x2, 0.0f, 0.0f);
             }
             else
             {
-                buffers.rate1[frames] = x1;
+                buffers.monoHost[frames] = x1;
             }
             for (int pair = 0; pair < factor / 2; ++pair)
                 buffers.flags[frames * (factor / 2) + pair] = readPairFlags(*this);
@@ -893,13 +895,14 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
                 vorla::SidesInLanes inLanes;
                 inLanes.load(first, second, snapshot);
                 vorla::BothSides sides{inLanes};
-                auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.lanes);
+                auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.stereoModel);
                 vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
                 inLanes.storeStates(first, second);
             }
             else
             {
-                vorla::runSamplesOneSide(first, buffers.mono, count, buffers.flags, snapshot, rate);
+                vorla::runSamplesOneSide(first, buffers.monoModel, count, buffers.flags, snapshot,
+                                         rate);
             }
             downsampleChunk(first, second, stereo, factor, frames, buffers);
         }
@@ -909,7 +912,7 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             const int32_t at = i + h;
             if (stereo)
             {
-                const __m128 y = buffers.both1[h];
+                const __m128 y = buffers.stereoHost[h];
                 const double v1 = static_cast<double>(_mm_cvtss_f32(y)) * kOutputGain;
                 out1[at] = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
                 const double v2 =
@@ -918,7 +921,7 @@ void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFram
             }
             else
             {
-                const double v1 = static_cast<double>(buffers.rate1[h]) * kOutputGain;
+                const double v1 = static_cast<double>(buffers.monoHost[h]) * kOutputGain;
                 const float left =
                     static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
                 out1[at] = left;
