@@ -11,8 +11,8 @@
 // before handing them to its children.
 #pragma once
 
+#include "common/vst_key_code.h"
 #include "gui/gui_types.h"
-#include "plugin/vst_interface.h" // VstKeyCode
 
 #include <cstdint>
 

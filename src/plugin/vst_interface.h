@@ -9,6 +9,8 @@
 // integers are 8 bytes, `int32_t` fields are 4, natural alignment.
 #pragma once
 
+#include "common/vst_key_code.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -273,36 +275,3 @@ struct ERect
     int16_t right;
 };
 static_assert(sizeof(ERect) == 8);
-
-/// Key event passed to the editor (effEditKeyDown / effEditKeyUp).
-struct VstKeyCode
-{
-    int32_t character;      // ASCII character, 0 for a virtual key
-    unsigned char virt;     // VKEY_* code
-    unsigned char modifier; // MODIFIER_* bits
-};
-static_assert(sizeof(VstKeyCode) == 8);
-static_assert(offsetof(VstKeyCode, virt) == 4);
-static_assert(offsetof(VstKeyCode, modifier) == 5);
-
-/// Virtual key codes used by the editor.
-enum VstVirtualKey : unsigned char
-{
-    VKEY_BACK = 1,
-    VKEY_TAB = 2,
-    VKEY_RETURN = 4,
-    VKEY_ESCAPE = 10,
-    VKEY_LEFT = 11,
-    VKEY_UP = 12,
-    VKEY_RIGHT = 13,
-    VKEY_DOWN = 14,
-};
-
-/// Modifier bits of VstKeyCode::modifier.
-enum VstModifierKey : unsigned char
-{
-    MODIFIER_SHIFT = 1 << 0,
-    MODIFIER_ALTERNATE = 1 << 1,
-    MODIFIER_COMMAND = 1 << 2,
-    MODIFIER_CONTROL = 1 << 3,
-};
