@@ -20,13 +20,17 @@
 #include "editor/editor_layout.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
+#include "gui/platform.h"
 #include "gui/resources.h"
 #include "plugin/audio_effect_x.h"
+#include "plugin/module.h"
 
 #include <thread>
 
 SDEditor::SDEditor(AudioEffect* owner) : AEffGUIEditor(owner)
 {
+    // The images are resources of this library, recorded when it was loaded.
+    setResourceModule(vorla::moduleHandle());
     backgroundBitmap = new CBitmap(kBackgroundBitmapId);
     rect.top = 0;
     rect.left = 0;

@@ -1,9 +1,8 @@
-// platform.cpp - the built-in platform: X11 windows when the backend is
-// compiled in, monotonic milliseconds and sleeps from the C++ library.
+// platform.cpp - the built-in platform: windows, ticks and sleeps from the
+// platform files the build compiled in (gui/x11 or gui/win32).
 #include "gui/platform.h"
 
-#include <chrono>
-#include <thread>
+#include <atomic>
 
 namespace {
 
@@ -13,33 +12,19 @@ public:
     std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parentWindow, int32_t width,
                                                  int32_t height) override
     {
-#ifdef VORLA_GUI_X11
-        if (parentWindow)
-            return createX11PlatformWindow(frame, parentWindow, width, height);
-#else
-        (void)frame;
-        (void)parentWindow;
-        (void)width;
-        (void)height;
-#endif
-        return nullptr;
+        if (!parentWindow)
+            return nullptr;
+        return createNativeWindow(frame, parentWindow, width, height);
     }
 
-    uint32_t tickCount() override
-    {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<uint32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-    }
+    uint32_t tickCount() override { return nativeTickCount(); }
 
-    void sleepMs(uint32_t milliseconds) override
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
+    void sleepMs(uint32_t milliseconds) override { nativeSleepMs(milliseconds); }
 };
 
 BuiltinPlatform gBuiltin;
 Platform* gInstalled = nullptr;
+std::atomic<void*> gResourceModule{nullptr};
 
 } // namespace
 
@@ -81,4 +66,14 @@ uint32_t platformTickCount()
 void platformSleepMs(uint32_t milliseconds)
 {
     currentPlatform().sleepMs(milliseconds);
+}
+
+void setResourceModule(void* module)
+{
+    gResourceModule.store(module, std::memory_order_relaxed);
+}
+
+void* resourceModule()
+{
+    return gResourceModule.load(std::memory_order_relaxed);
 }

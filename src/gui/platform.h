@@ -1,11 +1,12 @@
 // platform.h - what the toolkit needs from the window system, kept free of any
-// window-system type.  One implementation per platform: X11 in gui/x11 (the only
-// code that includes Xlib), a scripted one in the tests.
+// window-system type.  One implementation per platform, chosen by the build:
+// gui/x11 (Linux; the only code that includes Xlib) or gui/win32 (Windows; the
+// only code that includes windows.h), and a scripted one in the tests.
 //
 // Two levels:
-//  - Platform: process-wide services (windows, time).  The built-in one makes
-//    X11 windows when the X11 backend is compiled in and a parent window is
-//    given, and otherwise none, in which case a frame works windowless and only
+//  - Platform: process-wide services (windows, time).  The built-in one asks
+//    the platform files below for a window when a parent window is given, and
+//    otherwise makes none, in which case a frame works windowless and only
 //    draws into its back buffer (the snapshot tool relies on that).  Tests
 //    install their own with installPlatform().
 //  - PlatformWindow: the frame's child window inside the host's window.  It
@@ -105,9 +106,26 @@ void installPlatform(Platform* platform);
 uint32_t platformTickCount();
 void platformSleepMs(uint32_t milliseconds);
 
-#ifdef VORLA_GUI_X11
-/// Implemented by gui/x11: creates the X11 child window, or null when the
-/// display cannot be opened or the parent is not a window.
-std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow,
-                                                        int32_t width, int32_t height);
-#endif
+/// The module whose resources hold the editor's images: the library the
+/// toolkit is linked into (Windows: its HINSTANCE, which the editor takes
+/// from the library's load notification).  Process-wide; set before the
+/// first bitmap is loaded.  The Linux build compiles the images in and does
+/// not use it.
+void setResourceModule(void* module);
+void* resourceModule();
+
+// --- Implemented once per platform ---------------------------------------------
+// gui/x11 on Linux, gui/win32 on Windows; the build compiles exactly one of
+// them into the toolkit.
+
+/// The frame's child window inside `parentWindow` (X11: the parent's Window
+/// id; Windows: its HWND), or null when no window can be made there (no
+/// display, a parent that is not a window, or no parent at all).
+std::unique_ptr<PlatformWindow> createNativeWindow(CFrame& frame, void* parentWindow, int32_t width,
+                                                   int32_t height);
+
+/// The platform's millisecond clock, wrapping at 2^32.
+uint32_t nativeTickCount();
+
+/// Sleeps the calling thread.
+void nativeSleepMs(uint32_t milliseconds);

@@ -33,5 +33,7 @@ enum VorlaResourceId : int32_t
     kBackgroundBitmapId = 128   ///< 660 x 250 plain bitmap: the panel
 };
 
-/// Finds resource `id` of `type` ("PNG" or "BITMAP"); false when absent.
+/// Finds resource `id` of `type` ("PNG" or "BITMAP") in the library;
+/// false when absent.  Implemented once per platform (gui/x11: the compiled-
+/// in table below).
 bool findResource(int32_t id, const char* type, const uint8_t*& data, size_t& size);

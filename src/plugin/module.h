@@ -1,9 +1,11 @@
 // module.h - where the plug-in library itself lives in the process.
 //
-// The library records its own handle when the dynamic loader maps it (and
-// again when it is unmapped).  On Linux the handle is the load address of
-// the shared object, which is what dladdr() reports for any of its
-// functions.  The value is process-wide and shared by all instances.
+// The library records its own handle when the platform's loader notifies it
+// (implemented once per platform: plugin/linux, plugin/win32).  On Linux the
+// handle is the load address of the shared object, which is what dladdr()
+// reports for any of its functions; on Windows it is the DLL's instance
+// handle, from which the editor's images are loaded.  The value is
+// process-wide and shared by all instances.
 #pragma once
 
 namespace vorla {

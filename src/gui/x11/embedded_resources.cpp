@@ -1,4 +1,6 @@
-// resources.cpp - lookup in the embedded resource table.
+// embedded_resources.cpp - the Linux resource lookup: the images are compiled
+// into the library as a table (resources/CMakeLists.txt), found by number and
+// type.
 #include "gui/resources.h"
 
 #include <cstring>

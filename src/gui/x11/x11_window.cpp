@@ -637,8 +637,8 @@ void X11PlatformWindow::handleEvent(XEvent& event)
 
 } // namespace
 
-std::unique_ptr<PlatformWindow> createX11PlatformWindow(CFrame& frame, void* parentWindow,
-                                                        int32_t width, int32_t height)
+std::unique_ptr<PlatformWindow> createNativeWindow(CFrame& frame, void* parentWindow, int32_t width,
+                                                   int32_t height)
 {
     // The frame's own connection, to the display named by the environment
     // (the host's display: the parent window lives there).  A server busy
