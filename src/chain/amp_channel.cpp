@@ -4,6 +4,9 @@
 
 #include "dsp/triode_sets.h"
 
+#include <cstddef>
+#include <initializer_list>
+
 namespace vorla {
 
 namespace {
@@ -32,7 +35,20 @@ void resetAmpChannel(AmpChannel& channel) noexcept
     resetHalfband(channel.downsampler3);
 }
 
-void initAmpChannelStages(AmpChannel& channel, double rate)
+ChainDesign makeChainDesign(float hostRate, int32_t factor) noexcept
+{
+    ChainDesign design;
+    design.hostRate = hostRate;
+    design.factor = factor;
+    // The processing rate is formed in float, as the host rate is a float.
+    const float oversampledRate = hostRate * static_cast<float>(factor);
+    design.designRate = static_cast<double>(oversampledRate);
+    design.samplePeriod = 1.0 / design.designRate;
+    design.processRate = 1.0 / design.samplePeriod;
+    return design;
+}
+
+void initAmpChannelStages(AmpChannel& channel, double rate) noexcept
 {
     initTriodeStage(channel.cleanStage1, kTriodeSetS1, rate);
     initTriodeStage(channel.crunchStage1, kTriodeSetS1, rate);
@@ -43,19 +59,16 @@ void initAmpChannelStages(AmpChannel& channel, double rate)
     initTriodeStage(channel.overdriveStage2, kTriodeSetS4, rate);
 }
 
-void updateAmpChannelStageRates(AmpChannel& channel, double period)
+void designAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept
 {
-    updateTriodeStageRate(channel.cleanStage1, period);
-    updateTriodeStageRate(channel.crunchStage1, period);
-    updateTriodeStageRate(channel.inputStage, period);
-    updateTriodeStageRate(channel.overdriveStage1, period);
-    updateTriodeStageRate(channel.cleanStage2, period);
-    updateTriodeStageRate(channel.crunchStage2, period);
-    updateTriodeStageRate(channel.overdriveStage2, period);
-}
+    // The stages keep their voltages; only the two rate terms follow T.
+    const double period = 1.0 / design.processRate;
+    for (TriodeStage* stage : {&channel.cleanStage1, &channel.crunchStage1, &channel.inputStage,
+                               &channel.overdriveStage1, &channel.cleanStage2,
+                               &channel.crunchStage2, &channel.overdriveStage2})
+        updateTriodeStageRate(*stage, period);
 
-void designAmpChannelFilters(AmpChannel& channel, double rate)
-{
+    const double rate = design.designRate;
     designToneStack(kStackC1, kStackC2, kStackC3, kStackR1, kStackR2, kStackR3, kStackR4, rate,
                     channel.toneStack);
 
@@ -79,6 +92,41 @@ void designAmpChannelFilters(AmpChannel& channel, double rate)
     loadHalfbandCoefficients(channel.downsampler2);
     loadHalfbandCoefficients(channel.upsampler3);
     loadHalfbandCoefficients(channel.downsampler3);
+}
+
+void restAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept
+{
+    resetAmpChannel(channel);
+    designAmpChannel(channel, design);
+    initAmpChannelStages(channel, design.designRate);
+}
+
+bool ampChannelIsFinite(const AmpChannel& c) noexcept
+{
+    // x * 0 is 0 for every finite x and NaN for an infinity or a NaN, so the
+    // sum is 0 exactly when every state value is finite (a plain sum of the
+    // values could overflow for finite ones).
+    double zero = 0.0;
+    for (const TriodeStage* s : {&c.cleanStage1, &c.crunchStage1, &c.inputStage, &c.overdriveStage1,
+                                 &c.cleanStage2, &c.crunchStage2, &c.overdriveStage2})
+        zero += (s->Vg + s->Vk + s->Vp + s->Ig + s->Ip + s->out) * 0.0;
+    for (const Biquad* q :
+         {&c.overdriveLowpass2, &c.overdriveLowpass1, &c.cleanLowpass, &c.crunchLowpass,
+          &c.cleanBrightShelf, &c.crunchBrightShelf, &c.overdriveShelf, &c.cleanShelf,
+          &c.crunchShelf, &c.brightPeak, &c.dcBlocker})
+        zero += (q->x1 + q->x2 + q->y1 + q->y2) * 0.0;
+    zero += (c.toneStack.s0 + c.toneStack.s1 + c.toneStack.s2) * 0.0;
+    const auto halfband = [&zero](const auto& f) {
+        for (std::size_t k = 0; k < f.order; ++k)
+            zero += (static_cast<double>(f.xPrev[k]) + static_cast<double>(f.yPrev[k])) * 0.0;
+    };
+    halfband(c.upsampler1);
+    halfband(c.downsampler1);
+    halfband(c.upsampler2);
+    halfband(c.downsampler2);
+    halfband(c.upsampler3);
+    halfband(c.downsampler3);
+    return zero == 0.0;
 }
 
 } // namespace vorla

@@ -115,19 +115,45 @@ inline double contourLevel(double c) noexcept
 /// slope at 0, approaching +250; negative values pass unchanged.
 inline double stageShaper(double x) noexcept;
 
+/// The rate design the chain runs with: the host rate, the oversampling
+/// factor and what follows from them.
+struct ChainDesign
+{
+    float hostRate = 0.0f;     // hertz
+    int32_t factor = 0;        // 2, 4 or 8
+    double designRate = 0.0;   // host rate times factor, formed in float: every
+                               // filter is designed for it
+    double samplePeriod = 0.0; // 1 / designRate, seconds
+    double processRate = 0.0;  // 1 / samplePeriod: the stages step at it and
+                               // take 1 / processRate as their period
+};
+
+/// The design for `hostRate` (positive and finite) oversampled `factor`
+/// times.
+ChainDesign makeChainDesign(float hostRate, int32_t factor) noexcept;
+
 /// Zero state of a fresh amplifier: coefficients and histories cleared, the
 /// resamplers reset.  The designs and the stage initialisation follow.
 void resetAmpChannel(AmpChannel& channel) noexcept;
 
 /// Initialises the seven stages from their component sets at `rate`, the
-/// processing rate in hertz.  Not for the audio thread.
-void initAmpChannelStages(AmpChannel& channel, double rate);
+/// processing rate in hertz (solves their operating points).
+void initAmpChannelStages(AmpChannel& channel, double rate) noexcept;
 
-/// Redesign for a new processing rate: stage rate terms from `period`
-/// (1 / processing rate) and every filter at `rate`.  Filter histories are
-/// cleared, stage voltages and resampler states kept.
-void updateAmpChannelStageRates(AmpChannel& channel, double period);
-void designAmpChannelFilters(AmpChannel& channel, double rate);
+/// Redesign for a new processing rate: the stages' rate terms and every
+/// filter.  Filter histories are cleared, stage voltages and resampler
+/// states kept, so running audio carries on.  Allocation- and lock-free: the
+/// audio thread runs it between blocks.
+void designAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept;
+
+/// The side as a new effect has it, at `design`: resamplers cleared, every
+/// filter designed, every stage at its operating point.  Used when a side's
+/// state has gone non-finite, so the amplifier never stays dead.
+void restAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept;
+
+/// True when every state value of the side (stages, filters, tone stack,
+/// resamplers) is finite.
+bool ampChannelIsFinite(const AmpChannel& channel) noexcept;
 
 /// Runs two consecutive oversampled samples (a first in time, then b)
 /// through the preamp, tone stack, power stage and DC blocker, in place.

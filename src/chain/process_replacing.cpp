@@ -12,11 +12,11 @@
 // reassociation, no contraction; the build forbids both).
 #include "chain/amp_channel.h"
 #include "chain/chunk_buffers.h"
+#include "chain/chunk_process.h"
 #include "chain/lockstep.h"
 #include "chain/lockstep_wide.h"
 #include "dsp/model_constants.h"
 #include "dsp/tube_table.h"
-#include "plugin/vorla.h"
 
 #include <algorithm>
 #include <cmath>
@@ -507,39 +507,7 @@ namespace {
 
 using vorla::AmpChannel;
 using vorla::BlockSnapshot;
-using vorla::PairFlags;
-
-/// Phase step of the anti-denormal sine per unit of samplePeriod: a 1 kHz
-/// tone at the processing rate, with the model's 2 pi.
-constexpr double kAntiDenormalPhase = vorla::kModelTwoPi * 1000.0;
-constexpr double kAntiDenormalLevel = 1e-10;
-/// Level from the DC blocker to the output before the Volume knob.
-constexpr double kOutputGain = 3.0;
-/// Input samples beyond this magnitude (about 600 dB over full scale) would
-/// overflow the single-precision resamplers and leave inf/NaN in their
-/// states for good; they enter as silence, like NaN and infinity.
-constexpr float kInputLimit = 1.0e30f;
-
 using vorla::ChunkBuffers;
-using vorla::kChunkFrames;
-
-constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
-
-inline float acceptInput(float sample) noexcept
-{
-    // The comparison is false for NaN.
-    return std::fabs(sample) <= kInputLimit ? sample : 0.0f;
-}
-
-inline PairFlags readPairFlags(const Vorla& effect) noexcept
-{
-    PairFlags flags;
-    flags.channelOverdrive = effect.channelOverdrive.load(kRelaxed);
-    flags.crunchOn = effect.crunchOn.load(kRelaxed);
-    flags.boostOn = effect.boostOn.load(kRelaxed);
-    flags.brightOn = effect.brightOn.load(kRelaxed);
-    return flags;
-}
 
 // --- Resampling runs ---------------------------------------------------------------
 //
@@ -776,7 +744,8 @@ VORLA_SEGMENT void downsampleChunk(AmpChannel& first, AmpChannel& second, bool s
     }
 }
 
-/// A stereo chunk on a processor with AVX: the same three phases as below,
+/// A stereo chunk on a processor with AVX: the same three phases as in
+/// processStereoChunk,
 /// compiled for 256-bit registers (the model pairs stages in them; the
 /// resamplers gain the three-operand instruction forms).
 VORLA_AVX void processStereoChunkWide(AmpChannel& first, AmpChannel& second, int factor, int frames,
@@ -794,144 +763,33 @@ VORLA_AVX void processStereoChunkWide(AmpChannel& first, AmpChannel& second, int
 
 } // namespace
 
-void Vorla::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+namespace vorla {
+
+void processMonoChunk(AmpChannel& side, int factor, int frames, ChunkBuffers& buffers,
+                      const BlockSnapshot& snapshot, const double& rate) noexcept
 {
-    // No frames (or a negative count): nothing is written.  Tested before
-    // forming sampleFrames - 1, which would overflow for the lowest count.
-    if (sampleFrames <= 0)
-        return;
-    int32_t n = sampleFrames - 1;
-
-    // The continuous knobs hold still for the block (so the tone stack
-    // recomputes at most once per block); switches, the oversampling factor
-    // and Volume are read where they are used.
-    BlockSnapshot snapshot;
-    snapshot.inputGain = parameterValue(kInput);
-    snapshot.drive1 = parameterValue(kDrive1);
-    snapshot.drive2 = parameterValue(kDrive2);
-    snapshot.low = parameterValue(kLow);
-    snapshot.mid = parameterValue(kMid);
-    snapshot.high = parameterValue(kHigh);
-    snapshot.contour = parameterValue(kContour);
-    snapshot.contourLevel = vorla::contourLevel(snapshot.contour);
-    snapshot.powerDrive = static_cast<double>(parameterValue(kPowerAmp)) * 0.9 + 0.1;
-    snapshot.crunchDriveGain = vorla::driveGain(snapshot.drive1);
-    snapshot.overdriveDriveGain = vorla::driveGain(snapshot.drive2);
-
-    const double rate = processRate.load(kRelaxed);
-    const double phaseStep = samplePeriod.load(kRelaxed) * kAntiDenormalPhase;
-
-    // The sine's values for this block's n, computed once per block length.
-    vorla::AntiDenormalTable& table = antiDenormalTable;
-    if (table.phaseStep != phaseStep)
-    {
-        table.phaseStep = phaseStep;
-        table.filled = 0;
-    }
-    for (const int32_t needed = std::min(sampleFrames, vorla::AntiDenormalTable::kSize);
-         table.filled < needed; ++table.filled)
-        table.values[table.filled] =
-            kAntiDenormalLevel * std::sin(static_cast<double>(table.filled) * phaseStep);
-
-    const float* in1 = inputs[0];
-    const float* in2 = inputs[1];
-    float* out1 = outputs[0];
-    float* out2 = outputs[1];
-    AmpChannel& first = ampChannels[0];
-    AmpChannel& second = ampChannels[1];
-
-    // Each chunk of host samples passes three phases: up-sampling (with the
-    // anti-denormal sine, and the flags of every pair read), the model over
-    // all oversampled samples of the chunk, and down-sampling with the
-    // output level.  Every filter and stage still sees its own samples in
-    // the same order as sample-by-sample processing, so the result is the
-    // same to the bit; the processor simply gets more independent work.
-    ChunkBuffers& buffers = chunkBuffers;
-    int32_t i = 0;
-    while (i < sampleFrames)
-    {
-        // The mono/stereo switch and the oversampling factor are read at
-        // every host sample; a chunk ends where either changes.
-        const int32_t stereoFlag = stereoOn.load(kRelaxed);
-        const bool stereo = stereoFlag == 1;
-        const int factor = oversampling.load(kRelaxed);
-        int frames = 0;
-        for (; frames < kChunkFrames && i + frames < sampleFrames; ++frames, --n)
-        {
-            if (frames > 0 &&
-                (stereoOn.load(kRelaxed) != stereoFlag || oversampling.load(kRelaxed) != factor))
-                break;
-            // The phase restarts with every block and runs backwards in it.
-            const double antiDenormal =
-                n < vorla::AntiDenormalTable::kSize
-                    ? table.values[n]
-                    : kAntiDenormalLevel * std::sin(static_cast<double>(n) * phaseStep);
-            const int32_t at = i + frames;
-            const float x1 =
-                static_cast<float>(static_cast<double>(acceptInput(in1[at])) + antiDenormal);
-            if (stereo)
-            {
-                const float x2 =
-                    static_cast<float>(static_cast<double>(acceptInput(in2[at])) + antiDenormal);
-                buffers.stereoHost[frames] = _mm_setr_ps(x1, x2, 0.0f, 0.0f);
-            }
-            else
-            {
-                buffers.monoHost[frames] = x1;
-            }
-            for (int pair = 0; pair < factor / 2; ++pair)
-                buffers.flags[frames * (factor / 2) + pair] = readPairFlags(*this);
-        }
-
-        if (stereo && buffers.wideLanes)
-        {
-            processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
-        }
-        else
-        {
-            const int count = upsampleChunk(first, second, stereo, factor, frames, buffers);
-            if (stereo)
-            {
-                vorla::SidesInLanes inLanes;
-                inLanes.load(first, second, snapshot);
-                vorla::BothSides sides{inLanes};
-                auto* lanes = reinterpret_cast<vorla::lockstep::Lanes*>(buffers.stereoModel);
-                vorla::runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
-                inLanes.storeStates(first, second);
-            }
-            else
-            {
-                vorla::runSamplesOneSide(first, buffers.monoModel, count, buffers.flags, snapshot,
-                                         rate);
-            }
-            downsampleChunk(first, second, stereo, factor, frames, buffers);
-        }
-
-        for (int h = 0; h < frames; ++h)
-        {
-            const int32_t at = i + h;
-            if (stereo)
-            {
-                const __m128 y = buffers.stereoHost[h];
-                const double v1 = static_cast<double>(_mm_cvtss_f32(y)) * kOutputGain;
-                out1[at] = static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
-                const double v2 =
-                    static_cast<double>(_mm_cvtss_f32(_mm_shuffle_ps(y, y, 1))) * kOutputGain;
-                out2[at] = static_cast<float>(v2 * static_cast<double>(parameterValue(kVolume)));
-            }
-            else
-            {
-                const double v1 = static_cast<double>(buffers.monoHost[h]) * kOutputGain;
-                const float left =
-                    static_cast<float>(v1 * static_cast<double>(parameterValue(kVolume)));
-                out1[at] = left;
-                // Mono: the second side rests with its state as it was.  (A
-                // flag other than 0 or 1 cannot be stored; output 2 is then
-                // left alone.)
-                if (stereoFlag == 0)
-                    out2[at] = left;
-            }
-        }
-        i += frames;
-    }
+    const int count = upsampleChunk(side, side, false, factor, frames, buffers);
+    runSamplesOneSide(side, buffers.monoModel, count, buffers.flags, snapshot, rate);
+    downsampleChunk(side, side, false, factor, frames, buffers);
 }
+
+void processStereoChunk(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                        ChunkBuffers& buffers, const BlockSnapshot& snapshot,
+                        const double& rate) noexcept
+{
+    if (buffers.wideLanes)
+    {
+        processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
+        return;
+    }
+    const int count = upsampleChunk(first, second, true, factor, frames, buffers);
+    SidesInLanes inLanes;
+    inLanes.load(first, second, snapshot);
+    BothSides sides{inLanes};
+    auto* lanes = reinterpret_cast<lockstep::Lanes*>(buffers.stereoModel);
+    runSamples(sides, lanes, count, buffers.flags, snapshot, rate);
+    inLanes.storeStates(first, second);
+    downsampleChunk(first, second, true, factor, frames, buffers);
+}
+
+} // namespace vorla

@@ -3,13 +3,17 @@
 // A chunk is the raw bytes of one program record (preset) or of the whole
 // bank.  The host stores them in projects and presets and hands them back
 // later, possibly to another build of the plug-in, so only the exact record
-// layout is trusted: nothing but the size is checked, and values are taken
-// as they are.
+// layout is trusted.  A chunk of the wrong size, or one holding a value that
+// is not a number (NaN, an infinity, or a memory double too large for a
+// float), is refused whole; every other value is taken as it is (the model
+// reads parameters within 0..1, so out-of-range values are harmless and
+// round-trip exactly).
 #include "params/program.h"
 #include "plugin/host_text.h"
 #include "plugin/vorla.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -82,6 +86,26 @@ void copyProgramRelaxed(VorlaProgram& to, const VorlaProgram& from)
     copyMemoryRelaxed(to.cleanMemory, from.cleanMemory);
     copyMemoryRelaxed(to.crunchMemory, from.crunchMemory);
     copyMemoryRelaxed(to.overdriveMemory, from.overdriveMemory);
+}
+
+/// True when every value a record would put into the effect is a number:
+/// the fifteen floats, and the memory doubles as the floats that a recall
+/// passes on (1e300 is finite as a double but infinite as a float).
+template <class Memory> bool memoryIsUsable(const Memory& memory)
+{
+    for (const auto& entry : fieldsOf(memory))
+        if (!std::isfinite(static_cast<float>(memory.*entry.field)))
+            return false;
+    return true;
+}
+
+bool recordIsUsable(const VorlaProgram& program)
+{
+    for (const float value : program.values)
+        if (!std::isfinite(value))
+            return false;
+    return memoryIsUsable(program.cleanMemory) && memoryIsUsable(program.crunchMemory) &&
+           memoryIsUsable(program.overdriveMemory);
 }
 
 // The name stored in a record, at most 23 characters: a name read from a
@@ -199,6 +223,8 @@ int32_t Vorla::setChunk(void* data, int32_t byteSize, bool isPreset)
         // The host's bytes may sit at any address: copy them out first.
         VorlaProgram loaded;
         std::memcpy(&loaded, data, sizeof(loaded));
+        if (!recordIsUsable(loaded))
+            return 0;
         copyProgramRelaxed(currentRecord(), loaded);
     }
     else
@@ -207,6 +233,9 @@ int32_t Vorla::setChunk(void* data, int32_t byteSize, bool isPreset)
             return 0;
         std::array<VorlaProgram, kNumPrograms> loaded;
         std::memcpy(loaded.data(), data, kBankChunkSize);
+        for (const VorlaProgram& program : loaded)
+            if (!recordIsUsable(program))
+                return 0;
         for (std::size_t i = 0; i < loaded.size(); ++i)
             copyProgramRelaxed(programs[i], loaded[i]);
     }

@@ -14,6 +14,7 @@
 #include "plugin/vorla.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace {
 
@@ -24,6 +25,14 @@ constexpr int32_t kCleanReplayOrder[] = {
 constexpr int32_t kOverdriveReplayOrder[] = {
     kInput, kDrive1, kDrive2, kLow, kMid, kHigh, kContour, kVolume, kBoost, kBright, kPowerAmp,
 };
+
+/// Drive1 is the drive of Crunch and Drive2 that of Overdrive; the other
+/// voicings hold the knob at its middle position.
+bool heldBy(Vorla::Voicing voicing, int32_t index)
+{
+    return (index == kDrive1 && voicing != Vorla::Voicing::Crunch) ||
+           (index == kDrive2 && voicing != Vorla::Voicing::Overdrive);
+}
 
 int32_t switchState(float value)
 {
@@ -51,8 +60,18 @@ Vorla::Voicing Vorla::activeVoicing() const noexcept
     return crunchOn.load(std::memory_order_relaxed) != 0 ? Voicing::Crunch : Voicing::Clean;
 }
 
+bool Vorla::isParameterHeld(int32_t index) const noexcept
+{
+    return heldBy(activeVoicing(), index);
+}
+
 void Vorla::setParameter(int32_t index, float value) noexcept
 {
+    // A value that is not a number cannot be a knob position; taking it
+    // would leave NaN or infinity in the stored state and the model.
+    if (!std::isfinite(value))
+        return;
+
     if (isParameterIndex(index))
         applyParameter(index, value);
 
@@ -121,10 +140,7 @@ void Vorla::applyParameter(int32_t index, float value) noexcept
 
     // Drive1 belongs to Crunch and Drive2 to Overdrive; in any other voicing
     // the knob is held (and remembered) at its middle position.
-    float stored = value;
-    if ((index == kDrive1 && voicing != Voicing::Crunch) ||
-        (index == kDrive2 && voicing != Voicing::Overdrive))
-        stored = 0.5f;
+    const float stored = heldBy(voicing, index) ? 0.5f : value;
     storeValue(index, stored);
 
     switch (index)

@@ -28,6 +28,8 @@ Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kN
     for (VorlaProgram& program : programs)
         program = init;
     setProgram(0);
+    // No block runs yet: perform the design setProgram(0) asked for here.
+    applyPendingChanges();
 
     canProcessReplacing(true);
     programsAreChunks(true);
@@ -44,12 +46,10 @@ Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kN
     resume();
 
     // Last, the operating points of the fourteen triode stages, at the
-    // processing rate chosen by setProgram(0) above (the host rate times the
-    // oversampling factor, formed in float like the designs' rate).
-    const float stageRate =
-        getSampleRate() * static_cast<float>(oversampling.load(std::memory_order_relaxed));
+    // processing rate designed above (the host rate times the oversampling
+    // factor, formed in float like the designs' rate).
     for (vorla::AmpChannel& channel : ampChannels)
-        vorla::initAmpChannelStages(channel, static_cast<double>(stageRate));
+        vorla::initAmpChannelStages(channel, appliedDesign.designRate);
 }
 
 bool Vorla::getEffectName(char* name)

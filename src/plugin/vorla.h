@@ -9,8 +9,12 @@
 //
 // Threads: construction, destruction, programs, chunks and texts on the
 // host's UI thread; setParameter/getParameter from any thread;
-// processReplacing on the audio thread.  Values read across threads are
-// relaxed atomics; nothing takes a lock.
+// processReplacing on the audio thread.  Real hosts also load chunks, change
+// programs and even the sample rate while a block runs, so nothing the audio
+// path reads is rewritten from another thread: values shared between threads
+// are single relaxed atomics, and a change that redesigns the filters (the
+// rate, the quality switch) is only recorded by its caller; the audio thread
+// performs it at the start of its next block.  Nothing takes a lock.
 #pragma once
 
 #include "chain/amp_channel.h"
@@ -40,14 +44,16 @@ public:
 
     // --- Host-facing operations ---------------------------------------------
 
-    /// Chooses the oversampling factor and the processing rate.  UI thread
-    /// (host), or the caller of setParameter(kQuality, ...).
+    /// Chooses the oversampling factor and the processing rate and asks for
+    /// the redesign, which the next block performs.  Any thread (the host's,
+    /// or the caller of setParameter(kQuality, ...)).
     void setSampleRate(float rate) override;
     /// Runs the amplifier.  Audio thread; allocates nothing, takes no lock.
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
 
     /// Stores the value, applies its switch / memory consequences and
-    /// forwards (index, value as received) to the editor.  Any thread.
+    /// forwards (index, value as received) to the editor.  A value that is
+    /// not finite changes nothing.  Any thread.
     void setParameter(int32_t index, float value) noexcept override;
     /// The stored value of an index; 0 outside 0..14.  Any thread.
     float getParameter(int32_t index) noexcept override;
@@ -77,6 +83,15 @@ public:
     float parameterValue(int32_t index) const noexcept;
     /// The voicing selected by the current switch flags.
     Voicing activeVoicing() const noexcept;
+    /// True for a drive knob that the active voicing holds at 0.5 (Drive1
+    /// outside Crunch, Drive2 outside Overdrive): writes to it are not taken.
+    bool isParameterHeld(int32_t index) const noexcept;
+
+    /// Performs what other threads asked of the chain since the last block:
+    /// a redesign for a new rate or quality.  The audio thread calls it at
+    /// the start of every block; a caller that knows no block runs (tests,
+    /// tools) may call it to see the effect's state as the next block will.
+    void applyPendingChanges() noexcept;
 
     // --- State ----------------------------------------------------------------
 
@@ -102,10 +117,22 @@ public:
     OverdriveMemory overdriveMemory{};
 
     /// Oversampling factor (2, 4 or 8), processing period and rate in
-    /// seconds and hertz; set by setSampleRate, read by the chain.
+    /// seconds and hertz, as the last setSampleRate chose them (visible at
+    /// once; the chain runs with appliedDesign).
     std::atomic<int32_t> oversampling{0};
     std::atomic<double> samplePeriod{0.0};
     std::atomic<double> processRate{0.0};
+
+    /// The last design asked for, as one word so that a reader never sees
+    /// half of two requests: the host rate's float bits (high 32 bits), a
+    /// request number (24 bits, so a repeated rate still redesigns) and the
+    /// oversampling factor (low 8 bits).  Written by setSampleRate (any
+    /// thread), taken by applyPendingChanges.
+    std::atomic<uint64_t> requestedDesign{0};
+    /// The design the chain runs with and the request it came from.  Audio
+    /// thread (the constructor before any block).
+    vorla::ChainDesign appliedDesign{};
+    uint64_t appliedRequest = 0;
 
     /// The amplifier of each side: [0] turns input 1 into output 1, [1]
     /// input 2 into output 2 (stereo only).  Designed by setSampleRate,
@@ -117,6 +144,8 @@ public:
     vorla::ChunkBuffers chunkBuffers;
 
 private:
+    std::atomic<uint32_t> designRequests{0};
+
     void applyParameter(int32_t index, float value) noexcept;
     void storeValue(int32_t index, float value) noexcept;
     /// Writes `value` into the memory of `voicing` and the same memory of

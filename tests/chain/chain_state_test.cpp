@@ -105,6 +105,7 @@ TEST(ChainState, DesigningTwiceKeepsCoefficientsStagesAndResamplersAndClearsHist
     const std::array<AmpChannel, 2> before = fx->ampChannels;
 
     fx->setSampleRate(44100.0f);
+    fx->applyPendingChanges(); // what the next block does first
     for (std::size_t side = 0; side < 2; ++side)
     {
         AmpChannel& now = fx->ampChannels[side];
@@ -164,6 +165,9 @@ TEST(ChainState, QualitySwitchKeepsStageVoltagesAndUpdatesTheRateTerms)
     const TriodeStage before = fx->ampChannels[0].inputStage;
 
     fx->setParameter(kQuality, 1.0f); // 4x -> 8x
+    EXPECT_EQ(fx->ampChannels[0].inputStage.cathodeCoef, before.cathodeCoef)
+        << "the redesign waits for the next block";
+    fx->applyPendingChanges();
     const TriodeStage& after = fx->ampChannels[0].inputStage;
     const double T = 1.0 / fx->processRate.load();
     EXPECT_EQ(after.Vp, before.Vp);
@@ -352,6 +356,7 @@ TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
             fx->setParameter(kContour, 0.3f);
             fx->setParameter(kPowerAmp, 0.9f);
             fx->setParameter(kVolume, 0.8f);
+            fx->applyPendingChanges();
 
             AmpChannel reference = fx->ampChannels[0];
             const double rate = fx->processRate.load();

@@ -172,10 +172,7 @@ TEST(Lockstep, PairOfTwoSidesMatchesTwoOneSidePairs)
             AmpChannel c0{};
             AmpChannel c1{};
             for (AmpChannel* c : {&c0, &c1})
-            {
-                designAmpChannelFilters(*c, 176400.0);
-                initAmpChannelStages(*c, 176400.0);
-            }
+                restAmpChannel(*c, makeChainDesign(44100.0f, 4));
             AmpChannel r0 = c0;
             AmpChannel r1 = c1;
             BlockSnapshot s;
