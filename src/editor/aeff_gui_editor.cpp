@@ -11,8 +11,7 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner), lastTicks(
     // Register with the effect: the host learns from the flag that there is
     // an editor, and the dispatcher reaches it through `editor`.  (The
     // toolkit's drop target needs no per-thread initialisation on X11.)
-    owner->editor = this;
-    owner->effectRecord.flags |= effFlagsHasEditor;
+    owner->registerEditor(this, this);
 }
 
 AEffGUIEditor::~AEffGUIEditor()

@@ -3,22 +3,24 @@
 // bridge that lets controls reach the effect and the host (beginEdit,
 // endEdit, setParameter, the idle pass of drag loops).
 //
-// Construction registers the editor with its effect: the effect's `editor`
-// points here and the record's flags gain effFlagsHasEditor.  The effect
+// Construction registers the editor with its effect (registerEditor): the
+// effect's `editor` points here, the record's flags gain effFlagsHasEditor
+// and every parameter write comes back through setParameter.  The effect
 // deletes the editor when it is destroyed.
 //
 // Threads: the user-interface thread, except setParameter (see below).
 #pragma once
 
-#include "editor/aeff_editor.h"
 #include "gui/editor_interface.h"
+#include "plugin/aeff_editor.h"
+#include "plugin/editor_link.h"
 
 #include <cstdint>
 #include <vector>
 
 class CFrame;
 
-class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface
+class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface, public EditorParameterLink
 {
 public:
     /// UI thread (the thread that creates the effect).
@@ -40,7 +42,7 @@ public:
 
     /// Called at the end of every effect setParameter, on the caller's
     /// thread (UI or audio).  The base does nothing.
-    virtual void setParameter(int32_t /*index*/, float /*value*/) {}
+    void setParameter(int32_t /*index*/, float /*value*/) noexcept override {}
     /// audioMasterBeginEdit / audioMasterEndEdit through the effect.
     bool beginEdit(int32_t index) override;
     bool endEdit(int32_t index) override;

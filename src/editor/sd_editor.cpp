@@ -22,12 +22,18 @@
 #include "gui/cframe.h"
 #include "gui/platform.h"
 #include "gui/resources.h"
-#include "plugin/audio_effect_x.h"
 #include "plugin/module.h"
+#include "plugin/vorla.h"
 
+#include <new>
 #include <thread>
 
-SDEditor::SDEditor(AudioEffect* owner) : AEffGUIEditor(owner)
+AEffEditor* createVorlaEditor(Vorla& effect) noexcept
+{
+    return new (std::nothrow) SDEditor(&effect);
+}
+
+SDEditor::SDEditor(Vorla* owner) : AEffGUIEditor(owner), amp(*owner)
 {
     // The images are resources of this library, recorded when it was loaded.
     setResourceModule(vorla::moduleHandle());
@@ -70,30 +76,17 @@ bool SDEditor::open(void* window)
     }
     newFrame->setBackground(backgroundBitmap);
 
-    const EditorControlsByTag controls = buildEditorControls(
-        *newFrame, this, [this](int32_t tag) { return effect->getParameter(tag); });
-    inputKnob = static_cast<CAnimKnob*>(controls[0]);
-    channelSwitch = static_cast<CVerticalSwitch*>(controls[1]);
-    cleanCrunchButton = static_cast<COnOffButton*>(controls[2]);
-    boostButton = static_cast<COnOffButton*>(controls[3]);
-    brightButton = static_cast<COnOffButton*>(controls[4]);
-    drive1Knob = static_cast<CAnimKnob*>(controls[5]);
-    drive2Knob = static_cast<CAnimKnob*>(controls[6]);
-    lowKnob = static_cast<CAnimKnob*>(controls[7]);
-    midKnob = static_cast<CAnimKnob*>(controls[8]);
-    highKnob = static_cast<CAnimKnob*>(controls[9]);
-    contourKnob = static_cast<CAnimKnob*>(controls[10]);
-    powerAmpKnob = static_cast<CAnimKnob*>(controls[11]);
-    volumeKnob = static_cast<CAnimKnob*>(controls[12]);
-    monoStereoButton = static_cast<COnOffButton*>(controls[13]);
-    qualityButton = static_cast<COnOffButton*>(controls[14]);
+    controls = buildEditorControls(*newFrame, this,
+                                   [this](int32_t tag) { return effect->getParameter(tag); });
+    updateHeldControls();
 
     frame = newFrame;
     controlsLive.store(true, std::memory_order_seq_cst);
     // A change made on another thread while the controls were being built
     // found them not yet live; read the values once more now that they are.
     for (int32_t tag = 0; tag < kEditorControlCount; ++tag)
-        controls[static_cast<size_t>(tag)]->setValue(effect->getParameter(tag));
+        if (CControl* control = controls[static_cast<size_t>(tag)])
+            control->setValue(effect->getParameter(tag));
     return true;
 }
 
@@ -115,32 +108,27 @@ bool SDEditor::setKnobMode(int32_t /*mode*/)
     return true;
 }
 
-CControl* SDEditor::controlForTag(int32_t tag) const
+void SDEditor::idle()
 {
-    switch (tag)
-    {
-    case 0: return inputKnob;
-    case 1: return channelSwitch;
-    case 2: return cleanCrunchButton;
-    case 3: return boostButton;
-    case 4: return brightButton;
-    case 5: return drive1Knob;
-    case 6: return drive2Knob;
-    case 7: return lowKnob;
-    case 8: return midKnob;
-    case 9: return highKnob;
-    case 10: return contourKnob;
-    case 11: return powerAmpKnob;
-    case 12: return volumeKnob;
-    case 13: return monoStereoButton;
-    case 14: return qualityButton;
-    default: return nullptr;
-    }
+    if (frame && !inIdleStuff)
+        updateHeldControls();
+    AEffGUIEditor::idle();
+}
+
+void SDEditor::updateHeldControls()
+{
+    // UI thread: the voicing may have changed through automation or a
+    // program; only this thread touches the controls' mouse state.
+    for (const int32_t tag : {kDrive1, kDrive2})
+        if (CControl* control = controls[static_cast<size_t>(tag)])
+            control->setMouseEnabled(!amp.isParameterHeld(tag));
 }
 
 CControl* SDEditor::getControl(int32_t tag) const
 {
-    return frame ? controlForTag(tag) : nullptr;
+    if (!frame || tag < 0 || tag >= kEditorControlCount)
+        return nullptr;
+    return controls[static_cast<size_t>(tag)];
 }
 
 void SDEditor::setParameter(int32_t index, float /*value*/) noexcept
@@ -152,7 +140,7 @@ void SDEditor::setParameter(int32_t index, float /*value*/) noexcept
     {
         // Nothing is drawn here: the control's dirty test sees the new value
         // at the next idle.
-        if (CControl* control = controlForTag(index))
+        if (CControl* control = controls[static_cast<size_t>(index)])
             control->setValue(effect->getParameter(index));
     }
     parameterWriters.fetch_sub(1, std::memory_order_seq_cst);

@@ -15,28 +15,33 @@
 #pragma once
 
 #include "editor/aeff_gui_editor.h"
+#include "editor/editor_layout.h"
 #include "gui/ccontrol.h"
 
 #include <atomic>
 #include <cstdint>
 
 class CBitmap;
+class Vorla;
 
 class SDEditor : public AEffGUIEditor, public CControlListener
 {
 public:
     /// Registers with the effect and loads the background, whose size is the
     /// editor's size.
-    explicit SDEditor(AudioEffect* owner);
+    explicit SDEditor(Vorla* owner);
     ~SDEditor() override;
 
-    /// Builds the frame in `window` (X11: the parent's Window id) and the
-    /// fifteen controls showing the effect's values.  False when no window
-    /// can be made there (null or foreign id, no display).  An editor that is
-    /// open already is closed first.
+    /// Builds the frame in `window` (X11: the parent's Window id; Windows:
+    /// its HWND) and the fifteen controls showing the effect's values.  False
+    /// when no window can be made there (null or foreign id, no display).  An
+    /// editor that is open already is closed first.
     bool open(void* window) override;
     /// Destroys the frame and the controls; harmless when closed.
     void close() override;
+    /// Brings the drive knobs' "held" state up to the voicing, then redraws
+    /// what changed.
+    void idle() override;
     bool setKnobMode(int32_t mode) override;
     /// Copies the effect's current value of `index` into its control.  Any
     /// thread; lock-free; `value` is not used.
@@ -51,25 +56,14 @@ public:
     CFrame* getFrame() const { return frame; }
 
 private:
-    CControl* controlForTag(int32_t tag) const;
+    /// A drive knob that the active voicing holds at 0.5 takes no gesture:
+    /// the effect would ignore the edits, so the host is not sent any.
+    void updateHeldControls();
 
-    // Valid only while the frame exists (the frame owns the controls); kept,
-    // not cleared, after close.
-    CAnimKnob* inputKnob = nullptr;
-    CAnimKnob* drive1Knob = nullptr;
-    CAnimKnob* drive2Knob = nullptr;
-    CAnimKnob* lowKnob = nullptr;
-    CAnimKnob* midKnob = nullptr;
-    CAnimKnob* highKnob = nullptr;
-    CAnimKnob* contourKnob = nullptr;
-    CAnimKnob* volumeKnob = nullptr;
-    CAnimKnob* powerAmpKnob = nullptr;
-    COnOffButton* boostButton = nullptr;
-    COnOffButton* brightButton = nullptr;
-    COnOffButton* monoStereoButton = nullptr;
-    COnOffButton* qualityButton = nullptr;
-    COnOffButton* cleanCrunchButton = nullptr;
-    CVerticalSwitch* channelSwitch = nullptr;
+    Vorla& amp;
+    // The controls by tag (parameter index), valid only while the frame
+    // exists (the frame owns them); kept, not cleared, after close.
+    EditorControlsByTag controls{};
     CBitmap* backgroundBitmap = nullptr; // one reference for the editor's life
 
     // The hand-over between setParameter (any thread) and close (UI thread).

@@ -10,7 +10,7 @@
 //
 // setParameter may run on the audio thread and the UI thread at the same
 // time: every shared value is written with a relaxed atomic store.
-#include "editor/aeff_gui_editor.h"
+#include "plugin/editor_link.h"
 #include "plugin/vorla.h"
 
 #include <atomic>
@@ -77,10 +77,9 @@ void Vorla::setParameter(int32_t index, float value) noexcept
 
     // Every write, whatever its index, ends at the editor with the value as
     // received; the editor shows the effect's stored value, so a drive knob
-    // that was held at 0.5 springs back.  The editor of this effect is always
-    // a bitmap editor.
-    if (editor != nullptr)
-        static_cast<AEffGUIEditor*>(editor)->setParameter(index, value);
+    // that was held at 0.5 springs back.
+    if (editorLink != nullptr)
+        editorLink->setParameter(index, value);
 }
 
 void Vorla::storeValue(int32_t index, float value) noexcept

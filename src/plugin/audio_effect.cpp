@@ -1,6 +1,6 @@
 #include "plugin/audio_effect.h"
 
-#include "editor/aeff_editor.h"
+#include "plugin/aeff_editor.h"
 #include "plugin/host_text.h"
 
 #include <cmath>
@@ -103,6 +103,7 @@ AudioEffect::~AudioEffect()
 {
     // The host has closed the editor's window before effClose; deleting the
     // editor here does not touch a window.
+    editorLink = nullptr;
     delete editor;
     editor = nullptr;
 }
@@ -157,6 +158,13 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         return setChunk(ptr, static_cast<int32_t>(value), index != 0);
     default: return 0;
     }
+}
+
+void AudioEffect::registerEditor(AEffEditor* newEditor, EditorParameterLink* link)
+{
+    editor = newEditor;
+    editorLink = link;
+    setFlag(effFlagsHasEditor, newEditor != nullptr);
 }
 
 intptr_t AudioEffect::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 class AEffEditor;
-class AEffGUIEditor;
+class EditorParameterLink;
 
 class AudioEffect
 {
@@ -109,11 +109,17 @@ protected:
         effectRecord.flags = state ? (effectRecord.flags | bit) : (effectRecord.flags & ~bit);
     }
 
-    // The editor registers itself here when it is constructed.
-    friend class AEffGUIEditor;
+public:
+    /// Called by an editor while it is constructed: the effect owns it from
+    /// now on (and deletes it), the dispatcher reaches it through `editor`,
+    /// the record's flags gain effFlagsHasEditor, and every parameter write
+    /// is passed on to `link` (may be null).  UI thread.
+    void registerEditor(AEffEditor* newEditor, EditorParameterLink* link);
 
+protected:
     audioMasterCallback audioMaster;
-    AEffEditor* editor = nullptr; // owned
+    AEffEditor* editor = nullptr;              // owned
+    EditorParameterLink* editorLink = nullptr; // the same object as editor, or null
     std::atomic<float> sampleRate{44100.0f};
     int32_t blockSize = 1024;
     int32_t numPrograms;

@@ -1,6 +1,6 @@
 #include "plugin/audio_effect_x.h"
 
-#include "editor/aeff_editor.h"
+#include "plugin/aeff_editor.h"
 
 #include <cmath>
 

@@ -1,9 +1,6 @@
 #include "plugin/vorla.h"
 
-#include "editor/sd_editor.h"
 #include "plugin/host_text.h"
-
-#include <new>
 
 namespace {
 
@@ -40,7 +37,7 @@ Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kN
     // The editor is created here, once the parameters hold their values.  Its
     // construction registers it (editor, effFlagsHasEditor); without memory
     // for it the effect runs without an editor.
-    if (SDEditor* created = new (std::nothrow) SDEditor(this))
+    if (AEffEditor* created = createVorlaEditor(*this))
         editor = created;
 
     resume();

@@ -27,6 +27,13 @@
 #include <atomic>
 #include <cstdint>
 
+class Vorla;
+
+/// The effect's editor: made by the editor layer (editor/sd_editor.cpp) for
+/// `effect`, which it registers with as it is built.  Null when there is no
+/// memory for it; the effect then runs without an editor.  UI thread.
+AEffEditor* createVorlaEditor(Vorla& effect) noexcept;
+
 class Vorla : public AudioEffectX
 {
 public:

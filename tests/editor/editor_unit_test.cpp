@@ -194,6 +194,38 @@ TEST_F(OpenEditor, WheelAndKeysStepTheKnobs)
     EXPECT_EQ(host.dispatch(effEditKeyDown, 0, VKEY_UP, nullptr, 0.f), 0);
 }
 
+TEST_F(OpenEditor, ADriveKnobTheVoicingHoldsTakesNoGesture)
+{
+    // Clean holds both drives; the host hears of no edit it would ignore.
+    open();
+    const CPoint drive1(227, 192);
+    const CPoint drive2(277, 192);
+    for (const CPoint& knob : {drive1, drive2})
+    {
+        input.pointer = CPoint(knob.h, knob.v - 40);
+        press(knob, 4);
+        input.pointer = knob;
+        EXPECT_FALSE(host.editor->onWheel(1.0f));
+    }
+    EXPECT_TRUE(editCalls().empty());
+    EXPECT_EQ(host.effect->getParameter(kDrive1), 0.5f);
+    EXPECT_EQ(host.effect->getParameter(kDrive2), 0.5f);
+
+    // Crunch frees Drive1 from the next idle on; Drive2 stays held.
+    host.effect->setParameter(kCleanCrunch, 1.0f);
+    host.editor->idle();
+    input.pointer = CPoint(drive1.h, drive1.v - 40);
+    press(drive1, 4);
+    EXPECT_NEAR(host.effect->getParameter(kDrive1), 0.7f, 1e-5f);
+    ASSERT_FALSE(editCalls().empty());
+    EXPECT_EQ(editCalls().front().index, kDrive1);
+    recordedCalls().clear();
+    input.pointer = CPoint(drive2.h, drive2.v - 40);
+    press(drive2, 4);
+    EXPECT_TRUE(editCalls().empty());
+    EXPECT_EQ(host.effect->getParameter(kDrive2), 0.5f);
+}
+
 TEST_F(OpenEditor, IdlePassIsPacedByTheTickCount)
 {
     FakePlatform& p = fake.platform;

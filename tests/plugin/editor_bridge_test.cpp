@@ -42,7 +42,10 @@ public:
     {
         rect = ERect{0, 0, 250, 660};
     }
-    void setParameter(int32_t index, float value) override { forwarded.emplace_back(index, value); }
+    void setParameter(int32_t index, float value) noexcept override
+    {
+        forwarded.emplace_back(index, value);
+    }
     bool onKeyDown(VstKeyCode& key) override
     {
         lastKey = key;

@@ -1,4 +1,4 @@
-#include "editor/aeff_editor.h"
+#include "plugin/aeff_editor.h"
 
 bool AEffEditor::getRect(ERect** rect)
 {

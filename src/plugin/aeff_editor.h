@@ -1,6 +1,10 @@
 // aeff_editor.h - the basic editor of a VST 2.4 effect: a back pointer to
 // the effect and the host's parent window.  Every operation answers "not
-// supported"; the bitmap editor below it gives them their meaning.
+// supported"; the bitmap editor (editor/) gives them their meaning.
+//
+// It belongs to the effect side: the dispatcher drives the editor through
+// this interface alone, so the effect never includes the editor's code.  The
+// editor registers itself with its effect (AudioEffect::registerEditor).
 //
 // Threads: the host's user-interface thread, the thread owning the window.
 #pragma once
