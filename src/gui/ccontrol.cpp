@@ -78,6 +78,12 @@ bool CControl::isDirty() const
     return value != oldValue || CView::isDirty();
 }
 
+void CControl::setDrawn(float drawnValue)
+{
+    CView::setDirty(false);
+    oldValue = drawnValue;
+}
+
 void CControl::setDirty(bool state)
 {
     CView::setDirty(state);
@@ -179,7 +185,12 @@ void CKnob::setHandleBitmap(CBitmap* bitmap)
 
 void CKnob::valueToPoint(CPoint& point) const
 {
-    const float alpha = (value - bCoef) / aCoef;
+    valueToPoint(point, value);
+}
+
+void CKnob::valueToPoint(CPoint& point, float forValue) const
+{
+    const float alpha = (forValue - bCoef) / aCoef;
     point.h = static_cast<int32_t>(radius + std::cos(alpha) * (radius - static_cast<float>(inset)) +
                                    0.5f);
     point.v = static_cast<int32_t>(radius - std::sin(alpha) * (radius - static_cast<float>(inset)) +
@@ -212,6 +223,7 @@ float CKnob::valueFromPoint(CPoint& point) const
 
 void CKnob::draw(CDrawContext* context)
 {
+    const float drawn = value; // read once: another thread may store a new value
     if (pBackground)
     {
         if (bTransparencyEnabled)
@@ -219,14 +231,19 @@ void CKnob::draw(CDrawContext* context)
         else
             pBackground->draw(context, size, offset);
     }
-    drawHandle(context);
-    setDirty(false);
+    drawHandle(context, drawn);
+    setDrawn(drawn);
 }
 
 void CKnob::drawHandle(CDrawContext* context)
 {
+    drawHandle(context, value);
+}
+
+void CKnob::drawHandle(CDrawContext* context, float forValue)
+{
     CPoint where;
-    valueToPoint(where);
+    valueToPoint(where, forValue);
     where.offset(size.left, size.top);
     const CPoint origin(size.left + size.width() / 2, size.top + size.height() / 2);
     if (pHandle)
@@ -316,6 +333,9 @@ bool CKnob::onWheel(CDrawContext* context, const CPoint& /*where*/, float distan
 
 int32_t CKnob::onKeyDown(VstKeyCode& keyCode)
 {
+    // A knob that takes no mouse input takes no arrow keys either.
+    if (!bMouseEnabled)
+        return -1;
     float direction = 0.f;
     switch (keyCode.virt)
     {
@@ -356,9 +376,8 @@ bool CAnimKnob::isTypeOf(const char* name) const
     return std::strcmp(name, "CAnimKnob") == 0 || CKnob::isTypeOf(name);
 }
 
-int32_t CAnimKnob::frameSourceY() const
+int32_t CAnimKnob::frameSourceY(float v) const
 {
-    const float v = value; // read once: another thread may store a new value
     if (!(v >= 0.f) || frameHeight <= 0 || frameCount <= 0) // NaN counts as below 0
         return 0;
     const int32_t span = frameHeight * (frameCount - 1);
@@ -385,12 +404,16 @@ int32_t CAnimKnob::frameSourceY() const
 
 int32_t CAnimKnob::getFrameIndex() const
 {
-    return frameHeight > 0 ? frameSourceY() / frameHeight : 0;
+    return frameHeight > 0 ? frameSourceY(value) / frameHeight : 0;
 }
 
 void CAnimKnob::draw(CDrawContext* context)
 {
-    const CPoint where(0, frameSourceY());
+    // The value is read once; the frame, the recorded handle point and the
+    // clean mark all come from that copy, so a value stored by another
+    // thread meanwhile leaves the knob dirty instead of showing the old frame.
+    const float drawn = value;
+    const CPoint where(0, frameSourceY(drawn));
     if (pBackground)
     {
         if (bTransparencyEnabled)
@@ -398,8 +421,8 @@ void CAnimKnob::draw(CDrawContext* context)
         else
             pBackground->draw(context, size, where);
     }
-    valueToPoint(lastDrawnPoint);
-    setDirty(false);
+    valueToPoint(lastDrawnPoint, drawn);
+    setDrawn(drawn);
 }
 
 bool CAnimKnob::isDirty() const
@@ -432,9 +455,11 @@ bool COnOffButton::isTypeOf(const char* name) const
 
 void COnOffButton::draw(CDrawContext* context)
 {
-    // Off image above, on image below.
+    // Off image above, on image below.  The lamp is lit exactly when the
+    // effect treats the switch as on (0.5 or more), from one read of the value.
+    const float drawn = value;
     CPoint where(0, 0);
-    if (value != 0.f && pBackground)
+    if (isOn(drawn) && pBackground)
         where.v = pBackground->getHeight() / 2;
     if (pBackground)
     {
@@ -443,14 +468,15 @@ void COnOffButton::draw(CDrawContext* context)
         else
             pBackground->draw(context, size, where);
     }
-    setDirty(false);
+    setDrawn(drawn);
 }
 
 void COnOffButton::mouse(CDrawContext* context, CPoint& /*where*/, int32_t buttons)
 {
     if (!startMouse(context, buttons))
         return;
-    value = std::trunc(value) != 0.f ? 0.f : 1.f; // 0.5 counts as off
+    // A lit lamp goes out, an unlit one lights.
+    value = isOn(value) ? 0.f : 1.f;
     if (listener && style == kPreListenerUpdate)
     {
         beginEdit();
@@ -485,11 +511,11 @@ bool CVerticalSwitch::isTypeOf(const char* name) const
 
 void CVerticalSwitch::draw(CDrawContext* context)
 {
+    const float v = value; // read once: another thread may store a new value
     if (pBackground)
     {
         // Position index from the value; a value outside 0..1 (or NaN) shows
         // the nearest existing image.
-        const float v = value; // read once
         const float position = static_cast<float>(positionCount - 1) * v + 0.5f;
         int32_t index = 0;
         if (position >= static_cast<float>(frameCount - 1))
@@ -504,7 +530,7 @@ void CVerticalSwitch::draw(CDrawContext* context)
         else
             pBackground->draw(context, size, where);
     }
-    setDirty(false);
+    setDrawn(v);
 }
 
 void CVerticalSwitch::mouse(CDrawContext* context, CPoint& where, int32_t buttons)

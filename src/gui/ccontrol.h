@@ -83,6 +83,11 @@ public:
     CControlListener* getListener() const { return listener; }
 
 protected:
+    /// Marks the control clean after drawing `drawnValue`, the one value
+    /// the draw read: another thread may store a new value meanwhile, and
+    /// that one must still make the control dirty.
+    void setDrawn(float drawnValue);
+
     /// Steps common to every press handler; false when the press ends here.
     /// May replace buttons -1 by the live word.
     bool startMouse(CDrawContext* context, int32_t& buttons);
@@ -113,12 +118,15 @@ public:
     bool isTypeOf(const char* name) const override;
 
     virtual void drawHandle(CDrawContext* context);
+    void drawHandle(CDrawContext* context, float forValue);
     virtual void setStartAngle(float val);
     virtual float getStartAngle() const { return startAngle; }
     virtual void setRangeAngle(float val);
     virtual float getRangeAngle() const { return rangeAngle; }
     /// Handle point for the value, relative to the top-left corner.
     virtual void valueToPoint(CPoint& point) const;
+    /// The same for a given value (a draw reads the value once).
+    void valueToPoint(CPoint& point, float forValue) const;
     /// Value for a point relative to the top-left corner (angle-following).
     virtual float valueFromPoint(CPoint& point) const;
     virtual void setInsetValue(int32_t val) { inset = val; }
@@ -159,7 +167,8 @@ public:
     int32_t getFrameIndex() const; // the frame the current value shows (tests, tools)
 
 protected:
-    int32_t frameSourceY() const;
+    /// Source offset of the frame that `forValue` shows.
+    int32_t frameSourceY(float forValue) const;
 
     int32_t frameCount;
     int32_t frameHeight;
@@ -184,6 +193,10 @@ public:
 
     int32_t getStyle() const { return style; }
     void setStyle(int32_t val) { style = val; }
+
+    /// A switch value is on at 0.5 or more (NaN is off), as the effect
+    /// reads its switch parameters.
+    static bool isOn(float v) { return v >= 0.5f; }
 
 private:
     int32_t style;

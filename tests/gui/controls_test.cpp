@@ -283,13 +283,15 @@ TEST_F(ControlTest, ButtonTogglesOncePerClickAndTellsTheListenerAfterTheRedraw)
     bitmap->release();
     frame->addView(button);
 
-    button->setValue(0.5f);
+    // An unlit lamp (below 0.5) lights, a lit one (0.5 and above) goes out.
+    button->setValue(0.3f);
     window->push(L, CPoint(149, 175));
     frame->platformButtonPress(CPoint(149, 175));
     EXPECT_EQ(button->getValue(), 1.0f);
     EXPECT_EQ(editor.events, (Events{{'B', 2}, {'E', 2}}));
     EXPECT_EQ(editor.idlePasses, 1);
 
+    button->setValue(0.5f);
     window->push(L, CPoint(149, 175));
     frame->platformButtonPress(CPoint(149, 175));
     EXPECT_EQ(button->getValue(), 0.0f);
@@ -302,6 +304,51 @@ TEST_F(ControlTest, ButtonTogglesOncePerClickAndTellsTheListenerAfterTheRedraw)
     EXPECT_EQ(button->getValue(), 0.0f);
     EXPECT_EQ(listener.values, (std::vector<float>{1.0f, 0.0f, 0.0f}));
     EXPECT_EQ(editor.idlePasses, 3);
+}
+
+/// A bitmap that, while a control draws it, stores a new value into the
+/// control: what the audio thread does when automation arrives mid-draw.
+class StoreWhileDrawn : public CBitmap
+{
+public:
+    StoreWhileDrawn(int32_t id) : CBitmap(id) {}
+    void draw(CDrawContext* context, const CRect& dest, const CPoint& offset) override
+    {
+        if (target)
+            target->setValue(storedValue);
+        target = nullptr;
+        CBitmap::draw(context, dest, offset);
+    }
+    CControl* target = nullptr;
+    float storedValue = 0.f;
+};
+
+TEST_F(ControlTest, AValueStoredWhileTheControlDrawsIsDrawnNextTime)
+{
+    auto* knobStrip = new StoreWhileDrawn(1);
+    auto* lamp = new StoreWhileDrawn(4);
+    auto* lever = new StoreWhileDrawn(3);
+    auto* knob = new CAnimKnob(kKnobRect, nullptr, 0, 63, knobStrip->getHeight() / 63, knobStrip);
+    auto* button = new COnOffButton(CRect(143, 162, 155, 189), nullptr, 2, lamp);
+    auto* sw = new CVerticalSwitch(kSwitchRect, nullptr, 1, 2, lever->getHeight() / 2, 2, lever);
+    const std::pair<CControl*, StoreWhileDrawn*> cases[] = {
+        {knob, knobStrip}, {button, lamp}, {sw, lever}};
+    for (const auto& [control, bitmap] : cases)
+    {
+        bitmap->release(); // the control holds it
+        control->setValue(0.f);
+        COffscreenContext context(frame, 100, 100, kBlackCColor);
+        bitmap->target = control;
+        bitmap->storedValue = 1.f;
+        control->draw(&context);
+        EXPECT_TRUE(control->isDirty()) << "drew 0 while 1 was stored: must draw again";
+        control->draw(&context);
+        EXPECT_FALSE(control->isDirty());
+    }
+    EXPECT_EQ(knob->getFrameIndex(), 62);
+    for (CControl* control :
+         {static_cast<CControl*>(knob), static_cast<CControl*>(button), static_cast<CControl*>(sw)})
+        control->release();
 }
 
 TEST_F(ControlTest, ButtonShowsTheLowerImageWhenOn)
@@ -321,6 +368,18 @@ TEST_F(ControlTest, ButtonShowsTheLowerImageWhenOn)
             ASSERT_EQ(on.raster().pixel(x, y), bitmap->getImage()->pixel(x, 27 + y));
             ASSERT_EQ(off.raster().pixel(x, y), bitmap->getImage()->pixel(x, y));
         }
+
+    // The lamp is lit exactly when the effect counts the switch as on.
+    for (const float value : {0.3f, 0.49f, 0.5f, 0.7f})
+    {
+        COffscreenContext drawn(frame, 12, 27, CColor{0, 0, 0, 0});
+        button->setValue(value);
+        button->draw(&drawn);
+        const COffscreenContext& expected = value >= 0.5f ? on : off;
+        for (int32_t y = 0; y < 27; ++y)
+            for (int32_t x = 0; x < 12; ++x)
+                ASSERT_EQ(drawn.raster().pixel(x, y), expected.raster().pixel(x, y)) << value;
+    }
     bitmap->release();
 }
 
