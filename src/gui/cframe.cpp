@@ -361,13 +361,14 @@ void CFrame::platformButtonPress(CPoint where)
     --inputDepth;
 }
 
-void CFrame::platformWheel(CPoint where, float distance)
+bool CFrame::platformWheel(CPoint where, float distance)
 {
     if (!bOpenFlag)
-        return;
+        return false;
     CDrawContext* context = createWindowContext();
-    onWheel(context, where, distance);
+    const bool taken = onWheel(context, where, distance);
     context->release();
+    return taken;
 }
 
 int32_t CFrame::platformKeyDown(VstKeyCode keyCode)

@@ -108,8 +108,10 @@ public:
     void platformPaint(const CRect& area);
     /// A button went down at `where` (frame coordinates).
     void platformButtonPress(CPoint where);
-    /// A wheel notch or part of one: distance positive away from the user.
-    void platformWheel(CPoint where, float distance);
+    /// A vertical wheel turn of `distance` notches (positive away from the
+    /// user) at `where`; true when a view took it.  A turn no view takes
+    /// belongs to the host's window, and the platform passes it on.
+    bool platformWheel(CPoint where, float distance);
     int32_t platformKeyDown(VstKeyCode keyCode);
     int32_t platformKeyUp(VstKeyCode keyCode);
     /// The window system destroyed the window (e.g. the host closed its

@@ -4,6 +4,7 @@
 // and key events with the XTest extension.  Skipped when no display can be
 // opened (scripts/test.sh starts Xvfb when DISPLAY is unset).
 #include "host/loaded_plugin.h"
+#include "params/parameters.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -507,6 +508,37 @@ TEST_F(X11Editor, WheelNotchesOverAKnob)
     click(407, 192, 5); // and back
     EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }));
     EXPECT_NEAR(plugin->getParameter(7), 0.5f, 1e-6f);
+}
+
+TEST_F(X11Editor, WheelTurnsNoControlTakesGoToTheHostsWindow)
+{
+    // Clean holds Drive1 at 0.5: a notch over it, over the bare panel, or
+    // any sideways swipe, is the host's to scroll with.
+    XSelectInput(display, parent, ButtonPressMask);
+    plugin->setParameter(kLow, 0.5f);
+    ASSERT_EQ(openEditor(parent), 1);
+    idleFor(50);
+    plugin->clearCalls();
+    click(300, 100, 4); // the panel
+    click(227, 192, 5); // the held Drive1 knob
+    click(407, 192, 6); // sideways over Low
+    click(407, 192, 7);
+    std::vector<unsigned int> forwarded;
+    for (int i = 0; i < 200 && forwarded.size() < 4; ++i)
+    {
+        idleFor(5);
+        while (XPending(display))
+        {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == ButtonPress && event.xany.window == parent)
+                forwarded.push_back(event.xbutton.button);
+        }
+    }
+    EXPECT_EQ(forwarded, (std::vector<unsigned int>{4, 5, 6, 7}));
+    EXPECT_EQ(plugin->getParameter(kLow), 0.5f) << "the horizontal wheel moves no knob";
+    EXPECT_EQ(plugin->getParameter(kDrive1), 0.5f);
+    EXPECT_TRUE(editCalls().empty());
 }
 
 TEST_F(X11Editor, ArrowKeysMoveTheClickedKnob)

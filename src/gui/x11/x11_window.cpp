@@ -235,6 +235,8 @@ private:
     void handleEvent(XEvent& event);
     /// Hands a key the editor did not use to the host's window.
     void forwardKey(const XEvent& event);
+    /// Passes a wheel button press on to the host's window.
+    void forwardButton(const XEvent& event);
     bool queryPointer(int& rootX, int& rootY, unsigned int& mask);
     /// Converts `area` of the back buffer into the XImage's pixel format.
     void convert(const Raster& backBuffer, const CRect& area);
@@ -538,6 +540,16 @@ void X11PlatformWindow::pumpEvents()
     }
 }
 
+void X11PlatformWindow::forwardButton(const XEvent& event)
+{
+    // As for keys: the parent gets the event at the same coordinates.
+    XEvent copy = event;
+    copy.xbutton.window = parentWindow;
+    copy.xbutton.subwindow = window;
+    XSendEvent(display, parentWindow, True, ButtonPressMask, &copy);
+    XFlush(display);
+}
+
 void X11PlatformWindow::forwardKey(const XEvent& event)
 {
     // The child sits at (0, 0) of the parent: the coordinates stay as they are.
@@ -595,18 +607,21 @@ void X11PlatformWindow::handleEvent(XEvent& event)
             --pressDepth;
             pressLatch = 0;
             break;
-        case Button4: frame.platformWheel(where, 1.f); break;
-        case Button5: frame.platformWheel(where, -1.f); break;
-        case 6: // horizontal wheel: left is towards negative values
-        case 7:
-        {
-            if (!frame.isOpen())
-                break;
-            CDrawContext* context = frame.createWindowContext();
-            frame.onWheel(context, where, 0, event.xbutton.button == 6 ? -1.f : 1.f);
-            context->release();
+        case Button4:
+        case Button5:
+            // One notch of the vertical wheel; a turn no control takes
+            // (over the panel, or over a knob that cannot move) scrolls the
+            // host's window as if the editor were not there.
+            if (!frame.platformWheel(where, event.xbutton.button == Button4 ? 1.f : -1.f) &&
+                isValid())
+                forwardButton(event);
             break;
-        }
+        case 6:
+        case 7:
+            // The horizontal wheel (a sideways swipe on a touchpad) changes
+            // no setting: it goes to the host's window.
+            forwardButton(event);
+            break;
         default: break;
         }
         break;
