@@ -38,10 +38,15 @@ constexpr double kAntiDenormalPhase = vorla::kModelTwoPi * 1000.0;
 constexpr double kAntiDenormalLevel = 1e-10;
 /// Level from the DC blocker to the output before the Volume knob.
 constexpr double kOutputGain = 3.0;
-/// Input samples beyond this magnitude (about 600 dB over full scale) would
-/// overflow the single-precision resamplers and leave inf/NaN in their
-/// states for good; they enter as silence, like NaN and infinity.
-constexpr float kInputLimit = 1.0e30f;
+/// Input samples beyond this magnitude enter as silence, like NaN and
+/// infinity.  A thousand times full scale (+60 dBFS) is far beyond anything
+/// a guitar, a converter or a sane gain structure delivers, and at that level
+/// the input stage is already deep in grid current, so nothing audible is
+/// lost.  Larger samples would charge the stages' coupling capacitors in
+/// proportion to their size, and the charge drains with the logarithm of it:
+/// a burst of 1e30 kept the amplifier muted for four seconds, one at this
+/// limit is forgotten in about 0.7 s.
+constexpr float kInputLimit = 1000.0f;
 
 inline float acceptInput(float sample) noexcept
 {
