@@ -28,4 +28,8 @@ endif()
 
 if(VORLA_STATIC_RUNTIME)
   target_link_options(vorla PRIVATE -static-libstdc++ -static-libgcc)
+  if(NOT WIN32)
+    # The runtime linked in frees its exception pool when the host unloads us.
+    target_sources(vorla PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/plugin/linux/runtime_release.cpp)
+  endif()
 endif()
