@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <pthread.h>
 
@@ -178,6 +180,35 @@ TEST(ChainState, QualitySwitchKeepsStageVoltagesAndUpdatesTheRateTerms)
     EXPECT_EQ(after.couplingCoef,
               (after.Ra + after.Rb) * after.Cc / ((after.Ra + after.Rb) * after.Cc + T));
     EXPECT_EQ(fx->ampChannels[1].inputStage.cathodeCoef, after.cathodeCoef);
+}
+
+TEST(ChainState, ASideWhoseStateIsNotFiniteStartsAgainFromRest)
+{
+    // Nothing a host can send poisons a side any more; should anything else
+    // do it (a stray write into our memory), the amplifier must not stay
+    // dead: after the block that found it, the side is as in a new effect.
+    for (const bool stereo : {false, true})
+    {
+        auto fx = makeVorla();
+        auto fresh = makeVorla();
+        for (Vorla* amp : {fx.get(), fresh.get()})
+            amp->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
+        const auto signal = guitarSignal(2048, 44100.0f);
+        process(*fx, signal, signal, 256);
+        fx->ampChannels[0].inputStage.Vk = std::nan("");
+        if (stereo)
+            fx->ampChannels[1].dcBlocker.y1 = std::numeric_limits<double>::infinity();
+        const std::vector<float> block(signal.begin(), signal.begin() + 256);
+        process(*fx, block, block, 256); // the block that finds the poison
+        for (const AmpChannel& side : fx->ampChannels)
+            EXPECT_TRUE(ampChannelIsFinite(side));
+
+        std::vector<float> right, freshRight;
+        const auto out = process(*fx, signal, signal, 256, &right);
+        const auto expected = process(*fresh, signal, signal, 256, &freshRight);
+        EXPECT_TRUE(vorla::test::sameBits(out, expected)) << "stereo " << stereo;
+        EXPECT_TRUE(vorla::test::sameBits(right, freshRight)) << "stereo " << stereo;
+    }
 }
 
 TEST(ChainState, VoicingsLeftBehindKeepTheirStateAndResumeFromIt)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/loaded_plugin.h"
+#include "host/test_random.h"
 #include "params/parameters.h"
 
 #include <cmath>
@@ -10,20 +11,6 @@
 #include <vector>
 
 namespace vorla::test {
-
-/// Deterministic 32-bit LCG (Numerical Recipes constants).
-struct Lcg
-{
-    uint32_t state;
-    explicit Lcg(uint32_t seed) : state(seed) {}
-    uint32_t next() { return state = state * 1664525u + 1013904223u; }
-    /// Uniform in [-1, 1), exact in float.
-    float bipolar()
-    {
-        return static_cast<float>(static_cast<int32_t>(next() >> 8) - 8388608) *
-               (1.0f / 8388608.0f);
-    }
-};
 
 /// A DI-guitar-like signal: plucked strings (Karplus-Strong, float
 /// arithmetic only, so every machine makes the same bits) starting at
