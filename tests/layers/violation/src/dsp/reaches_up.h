@@ -1,0 +1,4 @@
+// A primitive that leans on the effect: the layer check must refuse it.
+#pragma once
+
+#include "plugin/vorla.h"
