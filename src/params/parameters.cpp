@@ -20,16 +20,16 @@ constexpr const char* kParameterNames[kNumParams] = {
 
 } // namespace
 
-const char* parameterName(int32_t index) noexcept
+const char* vorla::parameterName(int32_t index) noexcept
 {
-    return isParameterIndex(index) ? kParameterNames[index] : nullptr;
+    return vorla::isParameterIndex(index) ? kParameterNames[index] : nullptr;
 }
 
 float Vorla::parameterValue(int32_t index) const noexcept
 {
-    if (!isParameterIndex(index))
+    if (!vorla::isParameterIndex(index))
         return 0.0f;
-    return paramValues[static_cast<std::size_t>(storageSlot(index))].load(
+    return paramValues[static_cast<std::size_t>(vorla::storageSlot(index))].load(
         std::memory_order_relaxed);
 }
 
@@ -40,7 +40,7 @@ float Vorla::getParameter(int32_t index) noexcept
 
 void Vorla::getParameterName(int32_t index, char* text)
 {
-    if (const char* name = parameterName(index))
+    if (const char* name = vorla::parameterName(index))
         std::memcpy(text, name, std::strlen(name) + 1);
 }
 
@@ -53,7 +53,7 @@ void Vorla::getParameterLabel(int32_t index, char* label)
 
 void Vorla::getParameterDisplay(int32_t index, char* text)
 {
-    if (!isParameterIndex(index))
+    if (!vorla::isParameterIndex(index))
         return;
     const float value = parameterValue(index);
     if (index == kVolume)

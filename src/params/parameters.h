@@ -6,6 +6,11 @@
 // and the editor see; the current values and the program records keep a
 // slightly different storage order (Power Amp last), which is part of the
 // stored chunk format and therefore fixed.
+//
+// The indices (kInput ... kQuality, kNumParams), kNumPrograms and the stored
+// record types keep the global names the VST-facing code uses everywhere
+// (like AudioEffect and the toolkit's C* classes); the helpers below are
+// ours and live in namespace vorla.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +38,8 @@ enum VorlaParameter : int32_t
 
 /// Programs in the bank.
 constexpr int32_t kNumPrograms = 10;
+
+namespace vorla {
 
 /// A switch parameter is on at this value or above.
 constexpr float kSwitchThreshold = 0.5f;
@@ -81,3 +88,5 @@ constexpr float parameterDefault(int32_t index)
 /// The name the host shows for a parameter ("Input", "Overdrive Boost", ...),
 /// or null outside 0..14.
 const char* parameterName(int32_t index) noexcept;
+
+} // namespace vorla

@@ -46,16 +46,20 @@ struct OverdriveMemory
     double powerAmp;
 };
 
+namespace vorla {
+
 /// Length of the name field including its terminator.
 constexpr std::size_t kProgramNameSize = 24;
 /// Longest program name the effect writes (the terminator takes the 24th byte).
 constexpr std::size_t kProgramNameMaxChars = kProgramNameSize - 1;
 
+} // namespace vorla
+
 struct VorlaProgram
 {
-    char name[kProgramNameSize]; // zero-terminated, zero padded
-    float values[kNumParams];    // storage order, see storageSlot()
-    uint32_t reserved;           // zero when written, ignored when read
+    char name[vorla::kProgramNameSize]; // zero-terminated, zero padded
+    float values[kNumParams];           // storage order, see storageSlot()
+    uint32_t reserved;                  // zero when written, ignored when read
     ChannelMemory cleanMemory;
     ChannelMemory crunchMemory;
     OverdriveMemory overdriveMemory;
@@ -76,6 +80,8 @@ static_assert(offsetof(VorlaProgram, crunchMemory) == 168);
 static_assert(offsetof(VorlaProgram, overdriveMemory) == 248);
 static_assert(sizeof(VorlaProgram) == 336);
 
+namespace vorla {
+
 /// Size of the bank chunk.
 constexpr std::size_t kBankChunkSize = sizeof(VorlaProgram) * kNumPrograms;
 static_assert(kBankChunkSize == 3360);
@@ -89,3 +95,5 @@ double* memoryField(OverdriveMemory& memory, int32_t index) noexcept;
 /// A fresh program: name "Init", default values, every memory 0.5 for the
 /// knobs and 0.0 for Bright and Boost.
 VorlaProgram makeInitProgram() noexcept;
+
+} // namespace vorla

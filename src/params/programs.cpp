@@ -112,38 +112,38 @@ bool recordIsUsable(const VorlaProgram& program)
 // chunk may fill all 24 bytes without a terminator, and is cut there.
 void copyProgramName(char* text, const VorlaProgram& program)
 {
-    const std::size_t length = vorla::boundedLength(program.name, kProgramNameMaxChars);
+    const std::size_t length = vorla::boundedLength(program.name, vorla::kProgramNameMaxChars);
     std::memcpy(text, program.name, length);
     text[length] = '\0';
 }
 
 } // namespace
 
-double* memoryField(ChannelMemory& memory, int32_t index) noexcept
+double* vorla::memoryField(ChannelMemory& memory, int32_t index) noexcept
 {
     return knobField(memory, index);
 }
 
-double* memoryField(OverdriveMemory& memory, int32_t index) noexcept
+double* vorla::memoryField(OverdriveMemory& memory, int32_t index) noexcept
 {
     return knobField(memory, index);
 }
 
-VorlaProgram makeInitProgram() noexcept
+VorlaProgram vorla::makeInitProgram() noexcept
 {
     VorlaProgram program{};
     std::memcpy(program.name, "Init", 5);
     for (int32_t index = 0; index < kNumParams; ++index)
-        program.values[storageSlot(index)] = parameterDefault(index);
+        program.values[vorla::storageSlot(index)] = vorla::parameterDefault(index);
     program.reserved = 0;
     for (int32_t index = 0; index < kNumParams; ++index)
     {
-        const double value = parameterDefault(index);
-        if (double* field = memoryField(program.cleanMemory, index))
+        const double value = vorla::parameterDefault(index);
+        if (double* field = vorla::memoryField(program.cleanMemory, index))
             *field = value;
-        if (double* field = memoryField(program.crunchMemory, index))
+        if (double* field = vorla::memoryField(program.crunchMemory, index))
             *field = value;
-        if (double* field = memoryField(program.overdriveMemory, index))
+        if (double* field = vorla::memoryField(program.overdriveMemory, index))
             *field = value;
     }
     return program;
@@ -171,7 +171,7 @@ void Vorla::setProgram(int32_t program)
     // directly; the knobs come from the memory.
     for (const int32_t index : {kChannel, kCleanCrunch, kMonoStereo, kQuality})
     {
-        const float value = std::atomic_ref<float>(record.values[storageSlot(index)])
+        const float value = std::atomic_ref<float>(record.values[vorla::storageSlot(index)])
                                 .load(std::memory_order_relaxed);
         setParameter(index, value);
     }
@@ -180,7 +180,7 @@ void Vorla::setProgram(int32_t program)
 void Vorla::setProgramName(char* name)
 {
     VorlaProgram& record = currentRecord();
-    const std::size_t length = vorla::boundedLength(name, kProgramNameMaxChars);
+    const std::size_t length = vorla::boundedLength(name, vorla::kProgramNameMaxChars);
     std::memset(record.name, 0, sizeof(record.name));
     std::memcpy(record.name, name, length);
 }
@@ -208,7 +208,7 @@ int32_t Vorla::getChunk(void** data, bool isPreset)
         return static_cast<int32_t>(sizeof(VorlaProgram));
     }
     *data = programs.data();
-    return static_cast<int32_t>(kBankChunkSize);
+    return static_cast<int32_t>(vorla::kBankChunkSize);
 }
 
 int32_t Vorla::setChunk(void* data, int32_t byteSize, bool isPreset)
@@ -229,10 +229,10 @@ int32_t Vorla::setChunk(void* data, int32_t byteSize, bool isPreset)
     }
     else
     {
-        if (size != kBankChunkSize)
+        if (size != vorla::kBankChunkSize)
             return 0;
         std::array<VorlaProgram, kNumPrograms> loaded;
-        std::memcpy(loaded.data(), data, kBankChunkSize);
+        std::memcpy(loaded.data(), data, vorla::kBankChunkSize);
         for (const VorlaProgram& program : loaded)
             if (!recordIsUsable(program))
                 return 0;

@@ -36,7 +36,7 @@ bool heldBy(Vorla::Voicing voicing, int32_t index)
 
 int32_t switchState(float value)
 {
-    return value >= kSwitchThreshold ? 1 : 0;
+    return value >= vorla::kSwitchThreshold ? 1 : 0;
 }
 
 void storeRelaxed(double* field, float value)
@@ -72,7 +72,7 @@ void Vorla::setParameter(int32_t index, float value) noexcept
     if (!std::isfinite(value))
         return;
 
-    if (isParameterIndex(index))
+    if (vorla::isParameterIndex(index))
         applyParameter(index, value);
 
     // Every write, whatever its index, ends at the editor with the value as
@@ -84,7 +84,7 @@ void Vorla::setParameter(int32_t index, float value) noexcept
 
 void Vorla::storeValue(int32_t index, float value) noexcept
 {
-    const int slot = storageSlot(index);
+    const int slot = vorla::storageSlot(index);
     paramValues[static_cast<std::size_t>(slot)].store(value, std::memory_order_relaxed);
     std::atomic_ref<float>(currentRecord().values[slot]).store(value, std::memory_order_relaxed);
 }
@@ -95,16 +95,16 @@ void Vorla::remember(Voicing voicing, int32_t index, float value) noexcept
     switch (voicing)
     {
     case Voicing::Clean:
-        storeRelaxed(memoryField(cleanMemory, index), value);
-        storeRelaxed(memoryField(record.cleanMemory, index), value);
+        storeRelaxed(vorla::memoryField(cleanMemory, index), value);
+        storeRelaxed(vorla::memoryField(record.cleanMemory, index), value);
         break;
     case Voicing::Crunch:
-        storeRelaxed(memoryField(crunchMemory, index), value);
-        storeRelaxed(memoryField(record.crunchMemory, index), value);
+        storeRelaxed(vorla::memoryField(crunchMemory, index), value);
+        storeRelaxed(vorla::memoryField(record.crunchMemory, index), value);
         break;
     case Voicing::Overdrive:
-        storeRelaxed(memoryField(overdriveMemory, index), value);
-        storeRelaxed(memoryField(record.overdriveMemory, index), value);
+        storeRelaxed(vorla::memoryField(overdriveMemory, index), value);
+        storeRelaxed(vorla::memoryField(record.overdriveMemory, index), value);
         break;
     }
 }
@@ -119,15 +119,15 @@ void Vorla::replay(Voicing voicing) noexcept
     {
     case Voicing::Clean:
         for (const int32_t index : kCleanReplayOrder)
-            setParameter(index, loadRelaxed(memoryField(cleanMemory, index)));
+            setParameter(index, loadRelaxed(vorla::memoryField(cleanMemory, index)));
         break;
     case Voicing::Crunch:
         for (const int32_t index : kCleanReplayOrder)
-            setParameter(index, loadRelaxed(memoryField(crunchMemory, index)));
+            setParameter(index, loadRelaxed(vorla::memoryField(crunchMemory, index)));
         break;
     case Voicing::Overdrive:
         for (const int32_t index : kOverdriveReplayOrder)
-            setParameter(index, loadRelaxed(memoryField(overdriveMemory, index)));
+            setParameter(index, loadRelaxed(vorla::memoryField(overdriveMemory, index)));
         break;
     }
 }

@@ -21,7 +21,7 @@ Vorla::Vorla(audioMasterCallback master) : AudioEffectX(master, kNumPrograms, kN
     // for the default rate and the filter designs.
     for (vorla::AmpChannel& channel : ampChannels)
         vorla::resetAmpChannel(channel);
-    const VorlaProgram init = makeInitProgram();
+    const VorlaProgram init = vorla::makeInitProgram();
     for (VorlaProgram& program : programs)
         program = init;
     setProgram(0);

@@ -105,7 +105,7 @@ public:
     /// The bank; programs[curProgram] is the current program.
     std::array<VorlaProgram, kNumPrograms> programs{};
 
-    /// Current values in storage order (see storageSlot()).
+    /// Current values in storage order (see vorla::storageSlot()).
     std::array<std::atomic<float>, kNumParams> paramValues{};
 
     /// Switch flags, 0 or 1, derived from their parameters.

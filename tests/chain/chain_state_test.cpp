@@ -258,10 +258,10 @@ TEST(ChainState, ValuesOutsideTheVoicingAreNotRead)
             fx->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
         }
         if (voicing != 1)
-            moved->paramValues[storageSlot(kDrive1)].store(0.97f);
+            moved->paramValues[vorla::storageSlot(kDrive1)].store(0.97f);
         if (voicing != 2)
         {
-            moved->paramValues[storageSlot(kDrive2)].store(0.03f);
+            moved->paramValues[vorla::storageSlot(kDrive2)].store(0.03f);
             moved->boostOn.store(1);
         }
         EXPECT_TRUE(vorla::test::sameBits(process(*plain, signal, signal, 256),

@@ -176,7 +176,7 @@ TEST(HostileChunks, RandomBytesEitherAreRefusedOrPlaySafely)
         fx->setParameter(kMonoStereo, 1.0f);
         const bool preset = round % 2 == 0;
         const std::vector<char> before = chunkOf(*fx, false);
-        std::vector<char> bytes(preset ? sizeof(VorlaProgram) : kBankChunkSize);
+        std::vector<char> bytes(preset ? sizeof(VorlaProgram) : vorla::kBankChunkSize);
         for (char& b : bytes)
             b = static_cast<char>(random.next() >> 24);
         if (round % 3 == 0)
@@ -203,7 +203,7 @@ TEST(HostileChunks, SizesThatFitNoChunkAreRefusedWithoutReadingThem)
     auto fx = createEffect();
     const std::vector<char> before = chunkOf(*fx, false);
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, sizeof(VorlaProgram) - 1,
-                                   sizeof(VorlaProgram) + 1, kBankChunkSize - 1})
+                                   sizeof(VorlaProgram) + 1, vorla::kBankChunkSize - 1})
         for (const bool preset : {true, false})
         {
             GuardedBuffer buffer(std::max<std::size_t>(size, 1));

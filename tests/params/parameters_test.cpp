@@ -57,7 +57,7 @@ TEST(Parameters, OutOfRangeWritesChangeNothing)
     effect->setParameter(-1, 0.9f);
     effect->setParameter(15, 0.9f);
     for (int32_t index = 0; index < kNumParams; ++index)
-        EXPECT_EQ(effect->getParameter(index), parameterDefault(index)) << index;
+        EXPECT_EQ(effect->getParameter(index), vorla::parameterDefault(index)) << index;
 }
 
 TEST(Parameters, Names)

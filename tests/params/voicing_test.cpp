@@ -128,10 +128,10 @@ TEST(Voicing, WritesGoIntoTheCurrentProgramRecord)
     effect->setProgram(4);
     effect->setParameter(kPowerAmp, 0.66f);
     effect->setParameter(kMonoStereo, 1.0f);
-    EXPECT_EQ(effect->programs[4].values[storageSlot(kPowerAmp)], 0.66f);
-    EXPECT_EQ(effect->programs[4].values[storageSlot(kMonoStereo)], 1.0f);
+    EXPECT_EQ(effect->programs[4].values[vorla::storageSlot(kPowerAmp)], 0.66f);
+    EXPECT_EQ(effect->programs[4].values[vorla::storageSlot(kMonoStereo)], 1.0f);
     EXPECT_EQ(effect->programs[4].cleanMemory.powerAmp, static_cast<double>(0.66f));
-    EXPECT_EQ(effect->programs[0].values[storageSlot(kPowerAmp)], 0.5f);
+    EXPECT_EQ(effect->programs[0].values[vorla::storageSlot(kPowerAmp)], 0.5f);
     // Program selection replays the stored switches but not the stored knob
     // values: the knobs come from the memory.
     effect->setProgram(0);

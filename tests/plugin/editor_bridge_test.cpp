@@ -104,7 +104,7 @@ TEST(EditorBridge, EverySetParameterReachesTheEditorAsReceived)
     {
         if (index != kLow)
         {
-            EXPECT_EQ(fixture.effect->getParameter(index), parameterDefault(index)) << index;
+            EXPECT_EQ(fixture.effect->getParameter(index), vorla::parameterDefault(index)) << index;
         }
     }
 }

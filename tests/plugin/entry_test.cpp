@@ -97,7 +97,7 @@ TEST(Entry, DefaultsAfterCreation)
     auto effect = createEffect();
     EXPECT_EQ(effect->dispatch(effGetProgram), 0);
     for (int32_t index = 0; index < kNumParams; ++index)
-        EXPECT_EQ(effect->getParameter(index), parameterDefault(index)) << "index " << index;
+        EXPECT_EQ(effect->getParameter(index), vorla::parameterDefault(index)) << "index " << index;
 }
 
 TEST(Entry, CloseAnswersOne)

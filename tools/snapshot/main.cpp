@@ -174,11 +174,11 @@ int main(int argc, char** argv)
         if (in.bad())
             return fail("cannot read chunk file '" + *options.chunkFile + "'");
         const bool isProgram = bytes.size() == sizeof(VorlaProgram);
-        if (!isProgram && bytes.size() != kBankChunkSize)
+        if (!isProgram && bytes.size() != vorla::kBankChunkSize)
             return fail("chunk file '" + *options.chunkFile + "' has " +
                         std::to_string(bytes.size()) + " bytes; a program chunk has " +
                         std::to_string(sizeof(VorlaProgram)) + " and a bank " +
-                        std::to_string(kBankChunkSize));
+                        std::to_string(vorla::kBankChunkSize));
         if (effect->setChunk(bytes.data(), static_cast<int32_t>(bytes.size()), isProgram) == 0)
             return fail("the effect refused chunk file '" + *options.chunkFile + "'");
     }
