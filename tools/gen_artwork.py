@@ -9,7 +9,9 @@ fixed seed.  Everything is drawn at several times the final size and reduced
 by averaging premultiplied pixels, which gives the anti-aliasing.
 
 Images (sizes and stacking are fixed by the editor layout, src/editor/editor_layout.cpp):
-    background.png      660 x 250  opaque panel (plain bitmap 128)
+    background.bmp      660 x 250  opaque panel (plain bitmap 128): a 24-bit Windows
+                                   bitmap, so that neither Linux nor Windows has to
+                                   decode it when an instance is created
     knob.png             56 x 3528 63 frames of 56 x 56, value 0 at the top
     bright_lamp.png       8 x 16   small lamp, off above, on below
     channel_switch.png   35 x 120  lever, position 0 (up) above
@@ -483,7 +485,12 @@ def make_lever_pair():
 
 
 def save(img, path):
-    img.save(path, optimize=True)
+    # PNG: smallest file.  BMP (the background): PIL writes an RGB image as an
+    # uncompressed 24-bit BI_RGB file, rows bottom-up.
+    if path.endswith(".png"):
+        img.save(path, optimize=True)
+    else:
+        img.save(path)
     print("wrote", path, img.size, img.mode)
 
 
@@ -496,7 +503,7 @@ def main():
     save(make_lamp_pair(50, 27, 25.0, 13.5, 5.6), os.path.join(out, "wide_button.png"))
     save(make_lever_pair(), os.path.join(out, "channel_switch.png"))
     save(make_knob_strip(), os.path.join(out, "knob.png"))
-    save(make_background(), os.path.join(out, "background.png"))
+    save(make_background(), os.path.join(out, "background.bmp"))
 
 
 if __name__ == "__main__":

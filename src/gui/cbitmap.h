@@ -1,10 +1,10 @@
-// cbitmap.h - the toolkit's image, loaded from one embedded resource.
+// cbitmap.h - the toolkit's image, loaded from one resource of the library.
 //
-// A resource of type "PNG" is decoded with libpng into 32-bit premultiplied
-// BGRA pixels and drawn by alpha blending; failing that, a plain bitmap
-// resource of the same number is loaded as an opaque image and drawn by plain
-// copy.  Bitmaps are shared by reference count: the creator holds the first
-// reference, every view showing the bitmap one more.
+// A resource of type "PNG" is decoded (libpng on Linux, the Windows Imaging
+// Component on Windows; gui/image_decoding.h) into 32-bit premultiplied BGRA
+// pixels and drawn by alpha blending; failing that, a plain bitmap resource
+// of the same number is loaded as an opaque image and drawn by plain copy.  Bitmaps are shared by
+// reference count: the creator holds the first reference, every view showing the bitmap one more.
 #pragma once
 
 #include "gui/cview.h"

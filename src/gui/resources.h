@@ -1,9 +1,12 @@
-// resources.h - the images compiled into the library.
+// resources.h - the images the library carries.
 //
-// The build embeds every file of resources/images as a byte array (see
-// resources/CMakeLists.txt); each entry has a number and a type: "PNG" for
-// images decoded with alpha, "BITMAP" for plain opaque bitmaps (stored as
-// PNG files too, decoded without alpha).
+// Every file of resources/images is a resource of the library with a number
+// and a type: "PNG" for images decoded with alpha, "BITMAP" for plain opaque
+// bitmaps (uncompressed Windows bitmap files).  The Linux build compiles the
+// files in as byte arrays (the table below); the Windows build links them as
+// resources of the DLL (a .rc file compiled by windres), where bitmap 128 is
+// a real BITMAP resource.  resources/CMakeLists.txt holds the one list of
+// them.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +21,7 @@ struct VorlaResource
     size_t size;
 };
 
-/// The generated table (library vorla_resources).
+/// The generated table (library vorla_resources; Linux only).
 extern const VorlaResource kVorlaResources[];
 extern const size_t kVorlaResourceCount;
 
@@ -35,5 +38,6 @@ enum VorlaResourceId : int32_t
 
 /// Finds resource `id` of `type` ("PNG" or "BITMAP") in the library;
 /// false when absent.  Implemented once per platform (gui/x11: the compiled-
-/// in table below).
+/// in table above; gui/win32: FindResourceA and friends in the module that
+/// resourceModule() names, gui/platform.h).
 bool findResource(int32_t id, const char* type, const uint8_t*& data, size_t& size);

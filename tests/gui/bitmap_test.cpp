@@ -1,7 +1,9 @@
 // Bitmaps: PNG decoding with its transformations and premultiplication, the
-// embedded resources, and drawing with a source offset.
+// plain bitmap files, the embedded resources, and drawing with a source
+// offset.
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
+#include "gui/image_decoding.h"
 #include "gui/resources.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +75,45 @@ uint32_t chunkCrc(const uint8_t* data, size_t size)
             crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return crc ^ 0xFFFFFFFFu;
+}
+
+/// A Windows bitmap file written field by field: `rows` top row first, each
+/// with width * bitsPerPixel / 8 bytes (blue, green, red[, x]); stored
+/// bottom-up unless `topDown`, each row padded to four bytes.
+Bytes bmpFile(int32_t width, const std::vector<Bytes>& rows, uint16_t bitsPerPixel,
+              bool topDown = false, uint32_t compression = 0)
+{
+    Bytes out;
+    auto u16 = [&](uint32_t v) {
+        out.push_back(static_cast<uint8_t>(v));
+        out.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    const auto height = static_cast<int32_t>(rows.size());
+    const size_t rowBytes = (static_cast<size_t>(width) * bitsPerPixel / 8 + 3) & ~size_t{3};
+    out.push_back('B');
+    out.push_back('M');
+    u32(static_cast<uint32_t>(54 + rowBytes * rows.size()));
+    u32(0);
+    u32(54);
+    u32(40);
+    u32(static_cast<uint32_t>(width));
+    u32(static_cast<uint32_t>(topDown ? -height : height));
+    u16(1);
+    u16(bitsPerPixel);
+    u32(compression);
+    for (int i = 0; i < 5; ++i)
+        u32(0);
+    for (int32_t i = 0; i < height; ++i)
+    {
+        Bytes row = rows[static_cast<size_t>(topDown ? i : height - 1 - i)];
+        row.resize(rowBytes, 0xEE); // padding bytes that must not show
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
 }
 
 } // namespace
@@ -231,6 +272,62 @@ TEST(Bitmap, MissingResourceGivesAnEmptyBitmapThatDrawsNothing)
     bitmap.drawTransparent(&context, CRect(0, 0, 4, 4));
     EXPECT_EQ(context.raster().pixel(1, 1), 0xFFFFFFFFu);
     EXPECT_FALSE(bitmap.loadFromPath("/tmp/x.png"));
+}
+
+TEST(BmpFile, BottomUpRowsWithPaddingGiveTheUprightOpaquePicture)
+{
+    // Three pixels of 24 bits: 9 bytes and 3 of padding per row.
+    const Bytes file =
+        bmpFile(3, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}}, 24);
+    std::unique_ptr<Raster> image;
+    ASSERT_TRUE(readBmpFile(file.data(), file.size(), image));
+    ASSERT_EQ(image->width(), 3);
+    ASSERT_EQ(image->height(), 2);
+    EXPECT_EQ(image->pixel(0, 0), 0xFF030201u); // top row first, blue in the low byte
+    EXPECT_EQ(image->pixel(2, 0), 0xFF090807u);
+    EXPECT_EQ(image->pixel(0, 1), 0xFF0C0B0Au);
+    EXPECT_EQ(image->pixel(2, 1), 0xFF121110u);
+}
+
+TEST(BmpFile, TopDownAndThirtyTwoBitFilesAreOpaqueToo)
+{
+    const Bytes file = bmpFile(2, {{1, 2, 3, 0, 4, 5, 6, 77}, {7, 8, 9, 200, 10, 11, 12, 0}}, 32,
+                               /*topDown=*/true);
+    std::unique_ptr<Raster> image;
+    ASSERT_TRUE(readBmpFile(file.data(), file.size(), image));
+    EXPECT_EQ(image->pixel(0, 0), 0xFF030201u);
+    EXPECT_EQ(image->pixel(1, 0), 0xFF060504u);
+    EXPECT_EQ(image->pixel(0, 1), 0xFF090807u);
+    EXPECT_EQ(image->pixel(1, 1), 0xFF0C0B0Au);
+}
+
+TEST(BmpFile, OtherKindsAndTruncatedFilesAreRefused)
+{
+    const std::vector<Bytes> rows = {{1, 2, 3}, {4, 5, 6}};
+    std::unique_ptr<Raster> image;
+    const Bytes good = bmpFile(1, rows, 24);
+    ASSERT_TRUE(readBmpFile(good.data(), good.size(), image));
+    image.reset();
+
+    Bytes truncated = good;
+    truncated.pop_back();
+    const Bytes compressed = bmpFile(1, rows, 24, false, 1); // BI_RLE8
+    const Bytes palette = bmpFile(4, {{1, 2}, {3, 4}}, 8);
+    Bytes notBmp = good;
+    notBmp[0] = 'P';
+    Bytes offsetPastEnd = good;
+    offsetPastEnd[10] = 0xFF;
+    Bytes zeroWidth = good;
+    zeroWidth[18] = 0;
+    const std::initializer_list<const Bytes*> refused = {&truncated, &compressed,    &palette,
+                                                         &notBmp,    &offsetPastEnd, &zeroWidth};
+    for (const Bytes* bad : refused)
+    {
+        EXPECT_FALSE(readBmpFile(bad->data(), bad->size(), image));
+        EXPECT_EQ(image, nullptr);
+    }
+    EXPECT_FALSE(readBmpFile(good.data(), 20, image));
+    EXPECT_FALSE(readBmpFile(nullptr, 0, image));
 }
 
 TEST(Resources, ImagesHaveTheLayoutsSizes)

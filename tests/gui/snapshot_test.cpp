@@ -102,6 +102,26 @@ TEST_F(SnapshotTool, WritesTheEditorAndShowsTheSettings)
     EXPECT_GT(changed, 30);
 }
 
+TEST_F(SnapshotTool, DefaultSettingsShowTheEditorOfTheReadme)
+{
+    // docs/editor.png is what the README shows; a change of what the editor
+    // draws (an image resource, how it is decoded or loaded, the layout)
+    // must come with a new picture there.
+    const std::string path = dir + "/default.png";
+    ASSERT_EQ(run("'" + path + "'"), 0) << err;
+    Image drawn;
+    Image documented;
+    ASSERT_TRUE(readPng(path, drawn));
+    ASSERT_TRUE(readPng(VORLA_DOCS_DIR "/editor.png", documented));
+    ASSERT_EQ(drawn.width, documented.width);
+    ASSERT_EQ(drawn.height, documented.height);
+    long differing = 0;
+    for (uint32_t y = 0; y < drawn.height; ++y)
+        for (uint32_t x = 0; x < drawn.width; ++x)
+            differing += drawn.at(x, y) != documented.at(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(SnapshotTool, AcceptsIndicesProgramsAndProgramChunks)
 {
     const std::string byName = dir + "/name.png";

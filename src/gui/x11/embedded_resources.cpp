@@ -1,6 +1,7 @@
 // embedded_resources.cpp - the Linux resource lookup: the images are compiled
 // into the library as a table (resources/CMakeLists.txt), found by number and
 // type.
+#include "gui/image_decoding.h"
 #include "gui/resources.h"
 
 #include <cstring>
@@ -18,4 +19,13 @@ bool findResource(int32_t id, const char* type, const uint8_t*& data, size_t& si
         }
     }
     return false;
+}
+
+bool loadBitmapResource(int32_t id, std::unique_ptr<Raster>& image)
+{
+    // The plain bitmaps are compiled in as the Windows bitmap files that a
+    // Windows build of the library carries as BITMAP resources.
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    return findResource(id, "BITMAP", data, size) && readBmpFile(data, size, image);
 }
