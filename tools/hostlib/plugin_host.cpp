@@ -1,6 +1,6 @@
 #include "plugin_host.h"
 
-#include <dlfcn.h>
+#include "library_loader.h"
 
 #include <map>
 
@@ -23,22 +23,18 @@ thread_local PluginInstance* instanceBeingCreated = nullptr;
 
 std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std::string& error)
 {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    void* handle = loader::load(path, reason);
     if (handle == nullptr)
     {
-        const char* why = dlerror();
-        std::string reason = why ? why : "unknown error";
-        // dlerror() usually repeats the path ("PATH: cannot open ..."); say it once.
-        if (reason.rfind(path + ": ", 0) == 0)
-            reason.erase(0, path.size() + 2);
         error = "cannot load plug-in '" + path + "': " + reason;
         return nullptr;
     }
-    auto entry = reinterpret_cast<EntryProc>(dlsym(handle, "VSTPluginMain"));
+    auto entry = reinterpret_cast<EntryProc>(loader::symbol(handle, "VSTPluginMain"));
     if (entry == nullptr)
     {
         error = "'" + path + "' is not a VST 2.4 plug-in (no VSTPluginMain)";
-        dlclose(handle);
+        loader::unload(handle);
         return nullptr;
     }
     return std::unique_ptr<PluginLibrary>(new PluginLibrary(handle, entry, path));
@@ -46,12 +42,12 @@ std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std:
 
 PluginLibrary::~PluginLibrary()
 {
-    dlclose(handle_);
+    loader::unload(handle_);
 }
 
 void* PluginLibrary::symbol(const char* name) const
 {
-    return dlsym(handle_, name);
+    return loader::symbol(handle_, name);
 }
 
 std::unique_ptr<PluginInstance> PluginInstance::create(const PluginLibrary& library,

@@ -1,9 +1,9 @@
 // plugin_host.h - a minimal VST 2.4 host used by our tools and tests.
 //
-// It loads a plug-in library with dlopen, calls its entry point with a host
-// callback, and drives the resulting effect through the AEffect record only,
-// exactly as a DAW would.  Every callback the effect makes is recorded, and a
-// caller may install a handler to answer callbacks differently.
+// It loads a plug-in library (dlopen on Linux, LoadLibraryA on Windows),
+// calls its entry point with a host callback, and drives the resulting
+// effect through the AEffect record only, exactly as a DAW would.  Every callback the effect makes
+// is recorded, and a caller may install a handler to answer callbacks differently.
 //
 // Threads: a PluginInstance may be driven from several threads the way hosts
 // do (dispatcher on one, processReplacing / setParameter on another); the
