@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Vorla need.
 # A no-op when everything is present; safe to run on every build.
+#
+#   scripts/install-deps.sh            everything (Linux build, tests, Windows build and its tests)
+#   scripts/install-deps.sh windows    the Windows cross-build only (scripts/build-windows.sh)
 set -euo pipefail
 
-packages=(
+linux_packages=(
   cmake g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev
@@ -11,6 +14,24 @@ packages=(
   libsndfile1-dev
   xvfb xauth xdotool x11-utils
 )
+# The Windows DLL: mingw-w64's 64-bit compilers with the POSIX thread model
+# (std::thread) and its binutils (windres, objdump).
+windows_packages=(
+  cmake make
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+)
+# Its tests: GoogleTest's sources (built with the cross compiler) and Wine.
+windows_test_packages=(googletest wine64)
+
+case "${1:-all}" in
+  all) packages=("${linux_packages[@]}" "${windows_packages[@]}" "${windows_test_packages[@]}") ;;
+  windows) packages=("${windows_packages[@]}") ;;
+  windows-tests) packages=("${windows_packages[@]}" "${windows_test_packages[@]}") ;;
+  *)
+    echo "install-deps: unknown set '$1' (all, windows, windows-tests)" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,9 +1,14 @@
-# The loadable plug-in: build/vorla.so.
+# The loadable plug-in: build/vorla.so (the Windows DLL: module_win32.cmake).
 #
 # Hosts load it with dlopen and look up VSTPluginMain (or main).  It carries
 # the whole effect, exports those two symbols only, resolves every symbol at
 # link time, and avoids GNU unique symbols, which would pin the library in
 # memory and keep hosts from unloading it.
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/module_win32.cmake)
+  return()
+endif()
 
 add_library(vorla MODULE ${CMAKE_CURRENT_SOURCE_DIR}/plugin/entry.cpp)
 target_link_libraries(vorla PRIVATE vorla_effect)

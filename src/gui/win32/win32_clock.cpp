@@ -1,0 +1,16 @@
+// win32_clock.cpp - the toolkit's clock on Windows: the system's millisecond
+// tick count (GetTickCount, wrapping after 49.7 days, as the idle pass
+// expects) and Sleep.
+#include "gui/platform.h"
+
+#include <windows.h>
+
+uint32_t nativeTickCount()
+{
+    return GetTickCount();
+}
+
+void nativeSleepMs(uint32_t milliseconds)
+{
+    Sleep(milliseconds);
+}
