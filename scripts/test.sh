@@ -4,9 +4,13 @@
 #   1. the release build in build/ (the same binaries the demo uses), all suites;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, all suites;
 #   3. a ThreadSanitizer build in build-tsan/: the editor stress test and the
-#      parameter and chain suites, which call the effect from several threads.
-# Editor tests need an X server: when DISPLAY is not set, a private Xvfb is
-# started for the run and stopped afterwards.
+#      parameter and chain suites, which call the effect from several threads;
+#   4. the Windows build in build-win/ (vorla.dll, cross-built with mingw-w64)
+#      and its suites under Wine: the ones that drive the plug-in through its
+#      entry point, the export check, the DLL's images and the Win32 editor,
+#      compared with the release build of step 1.
+# Editor tests (and Wine) need an X server: when DISPLAY is not set, a
+# private Xvfb is started for the run and stopped afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,5 +46,9 @@ configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLA_SANITIZE=thread -
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "threads|params|chain"
+
+echo "== Windows build (build-win/): vorla.dll and its suites under Wine"
+scripts/build-windows.sh --tests
+ctest --test-dir build-win --output-on-failure -j "$jobs"
 
 echo "== all test runs passed"

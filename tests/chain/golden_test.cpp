@@ -4,11 +4,20 @@
 // The files pin the exact arithmetic of the chain (float resamplers, double
 // model, the order of every operation).  Any change that moves a single bit
 // shows here; regenerating them (see golden/README.md) is a reviewed change.
+//
+// The files are made on Linux.  A build whose maths library rounds a few
+// results differently (mingw-w64 on Windows: exp and sin differ from glibc
+// in the last bits for a few arguments) is given VORLA_GOLDEN_TOLERANCE:
+// every value must then equal the stored one bit for bit or lie within that
+// absolute distance of it, and the case reports how many values differ and
+// by how much.  Without it (Linux) every bit must agree.
 #include "chain/chain_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +30,12 @@ namespace {
 using namespace vorla::test;
 
 constexpr std::size_t kFrames = 1500;
+
+#ifdef VORLA_GOLDEN_TOLERANCE
+constexpr double kTolerance = VORLA_GOLDEN_TOLERANCE;
+#else
+constexpr double kTolerance = 0.0;
+#endif
 
 struct GoldenCase
 {
@@ -101,7 +116,7 @@ class Golden : public ::testing::TestWithParam<GoldenCase>
 {
 };
 
-TEST_P(Golden, RenderMatchesStoredOutputBitForBit)
+TEST_P(Golden, RenderMatchesStoredOutput)
 {
     const GoldenCase c = GetParam();
     const std::string path = std::string(VORLA_GOLDEN_DIR) + "/" + caseName(c) + ".f32";
@@ -118,17 +133,36 @@ TEST_P(Golden, RenderMatchesStoredOutputBitForBit)
 
     const std::vector<float> expected = readGolden(path);
     ASSERT_EQ(expected.size(), rendered.size()) << path << " missing or of the wrong length";
-    std::size_t differing = 0;
+    std::size_t differing = 0; // values whose bits differ
+    std::size_t beyond = 0;    // of those, values farther off than the tolerance
     std::size_t first = expected.size();
+    double largest = 0.0;
     for (std::size_t n = 0; n < expected.size(); ++n)
         if (std::memcmp(&expected[n], &rendered[n], sizeof(float)) != 0)
         {
+            const double distance = std::fabs(static_cast<double>(expected[n]) - rendered[n]);
+            largest = std::max(largest, distance);
             if (differing++ == 0)
                 first = n;
+            // A NaN distance is never within the tolerance.
+            if (!(distance <= kTolerance))
+                ++beyond;
         }
-    EXPECT_EQ(differing, 0u) << differing << " values differ, first at " << first << ": expected "
-                             << (first < expected.size() ? expected[first] : 0.0f) << ", got "
-                             << (first < rendered.size() ? rendered[first] : 0.0f);
+    if (kTolerance > 0.0)
+    {
+        RecordProperty("differing_values", static_cast<int>(differing));
+        std::printf("%s: %zu of %zu values differ from the golden file, largest by %.3g\n",
+                    caseName(c).c_str(), differing, expected.size(), largest);
+        EXPECT_EQ(beyond, 0u) << beyond << " values differ by more than " << kTolerance
+                              << " (largest " << largest << ")";
+    }
+    else
+    {
+        EXPECT_EQ(differing, 0u) << differing << " values differ, first at " << first
+                                 << ": expected "
+                                 << (first < expected.size() ? expected[first] : 0.0f) << ", got "
+                                 << (first < rendered.size() ? rendered[first] : 0.0f);
+    }
 }
 
 std::vector<GoldenCase> allCases()

@@ -1,5 +1,11 @@
 # Checks the built plug-in's dynamic symbols and runtime dependencies.
 #   -DPLUGIN=<vorla.so> -DNM=<nm> -DREADELF=<readelf> -DSTATIC_RUNTIME=ON|OFF
+#   -DPLUGIN=<vorla.dll> -DOBJDUMP=<x86_64-w64-mingw32-objdump> -DWINDOWS=1
+cmake_minimum_required(VERSION 3.25) # the policies of the project
+if(WINDOWS)
+  include(${CMAKE_CURRENT_LIST_DIR}/check_exports_pe.cmake)
+  return()
+endif()
 execute_process(COMMAND ${NM} -D --defined-only ${PLUGIN}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
