@@ -50,7 +50,7 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-(
+if ! (
   flock 9
   if [ ! -f "$WINEPREFIX/.vorla-prepared" ]; then
     # First use: the first program makes the prefix; waiting for its
@@ -72,6 +72,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
   if [ "$started" -eq 0 ]; then
     "$wine" cmd /c exit >/dev/null 2>&1 </dev/null 9>&- || true
   fi
-) 9>"$WINEPREFIX.lock"
+) 9>"$WINEPREFIX.lock"; then
+  echo "wine-run: could not prepare the Wine prefix in $WINEPREFIX" >&2
+  exit 1
+fi
 
 exec "$wine" "$@"
