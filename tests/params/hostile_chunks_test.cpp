@@ -2,15 +2,13 @@
 // numbers, sizes that do not fit - each in a buffer that ends where readable
 // memory ends, so any read beyond the chunk faults.  A refused chunk changes
 // nothing; an accepted one never makes the amplifier blast or die.
+#include "host/guarded_memory.h"
 #include "host/loaded_plugin.h"
 #include "host/test_random.h"
 #include "params/parameters.h"
 #include "params/program.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -20,37 +18,7 @@
 namespace {
 
 using vorla::test::createEffect;
-
-/// `size` bytes placed so that the last one is the last readable byte before
-/// a page the process may not touch.
-class GuardedBuffer
-{
-public:
-    explicit GuardedBuffer(std::size_t size) : size_(size)
-    {
-        page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        const std::size_t pages = (size + page_ - 1) / page_ + 1;
-        length_ = pages * page_;
-        void* mapped =
-            mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED)
-            throw std::runtime_error("mmap failed");
-        base_ = static_cast<char*>(mapped);
-        mprotect(base_ + length_ - page_, page_, PROT_NONE);
-    }
-    ~GuardedBuffer() { munmap(base_, length_); }
-    GuardedBuffer(const GuardedBuffer&) = delete;
-    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-
-    char* data() { return base_ + length_ - page_ - size_; }
-    std::size_t size() const { return size_; }
-
-private:
-    std::size_t size_;
-    std::size_t page_ = 0;
-    std::size_t length_ = 0;
-    char* base_ = nullptr;
-};
+using vorla::test::GuardedBuffer;
 
 std::vector<char> chunkOf(vorla::host::PluginInstance& fx, bool preset)
 {
