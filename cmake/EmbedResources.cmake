@@ -47,8 +47,8 @@ foreach(i RANGE 0 ${lastIndex})
   string(APPEND table "    {${id}, \"${type}\", kData${i}, sizeof(kData${i})},\n")
 endforeach()
 
-string(APPEND text "} // namespace\n\nconst VorlaResource kVorlaResources[] = {\n${table}};\n")
-string(APPEND text "const size_t kVorlaResourceCount = sizeof(kVorlaResources) / sizeof(kVorlaResources[0]);\n")
+string(APPEND text "} // namespace\n\nnamespace vorla {\n\nconst VorlaResource kVorlaResources[] = {\n${table}};\n")
+string(APPEND text "const size_t kVorlaResourceCount = sizeof(kVorlaResources) / sizeof(kVorlaResources[0]);\n\n} // namespace vorla\n")
 
 # Rewrite only when the content changed, so that dependants are not rebuilt.
 if(EXISTS "${OUTPUT}")

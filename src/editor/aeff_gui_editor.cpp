@@ -6,7 +6,8 @@
 
 // The tick count is the platform's monotonic millisecond clock (wrapping at
 // 2^32); tests install a platform with a clock of their own.
-AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner), lastTicks(platformTickCount())
+AEffGUIEditor::AEffGUIEditor(AudioEffect* owner)
+    : AEffEditor(owner), lastTicks(vorla::platformTickCount())
 {
     // Register with the effect: the host learns from the flag that there is
     // an editor, and the dispatcher reaches it through `editor`.  (The
@@ -106,10 +107,10 @@ void AEffGUIEditor::doIdleStuff()
 {
     // Ticks are compared by their signed difference, so the pass keeps its
     // pace when the 32-bit millisecond count wraps (every 49.7 days).
-    uint32_t now = platformTickCount();
+    uint32_t now = vorla::platformTickCount();
     if (static_cast<int32_t>(now - lastTicks) < 0)
     {
-        platformSleepMs(4);
+        vorla::platformSleepMs(4);
         now += 4;
         if (static_cast<int32_t>(now - (lastTicks - 50)) < 0)
             return;

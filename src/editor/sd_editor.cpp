@@ -36,8 +36,8 @@ AEffEditor* createVorlaEditor(Vorla& effect) noexcept
 SDEditor::SDEditor(Vorla* owner) : AEffGUIEditor(owner), amp(*owner)
 {
     // The images are resources of this library, recorded when it was loaded.
-    setResourceModule(vorla::moduleHandle());
-    backgroundBitmap = new CBitmap(kBackgroundBitmapId);
+    vorla::setResourceModule(vorla::moduleHandle());
+    backgroundBitmap = new CBitmap(vorla::kBackgroundBitmapId);
     rect.top = 0;
     rect.left = 0;
     rect.bottom = static_cast<int16_t>(backgroundBitmap->getHeight());

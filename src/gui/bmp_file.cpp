@@ -16,6 +16,8 @@
 
 #include <cstring>
 
+namespace vorla {
+
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
@@ -81,3 +83,5 @@ bool readBmpFile(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& ima
     image = std::move(result);
     return true;
 }
+
+} // namespace vorla

@@ -12,7 +12,7 @@ namespace {
 
 /// Colour bytes scaled by alpha, (c * A) >> 8 (so 255 at full alpha becomes
 /// 254); a transparent pixel becomes four zero bytes.
-void premultiply(Raster& image)
+void premultiply(vorla::Raster& image)
 {
     for (int32_t y = 0; y < image.height(); ++y)
     {
@@ -59,7 +59,7 @@ bool CBitmap::loadFromPath(const void* /*platformPath*/)
 void CBitmap::decodePng(const uint8_t* bytes, size_t size)
 {
     dispose();
-    if (decodePngImage(bytes, size, pHandle, width, height) && pHandle)
+    if (vorla::decodePngImage(bytes, size, pHandle, width, height) && pHandle)
         premultiply(*pHandle);
     // A failed decode leaves what was built: the header's size, and the rows
     // read so far, not premultiplied.
@@ -71,7 +71,7 @@ bool CBitmap::loadFromResource(int32_t id)
     dispose();
     const uint8_t* data = nullptr;
     size_t size = 0;
-    if (findResource(id, "PNG", data, size))
+    if (vorla::findResource(id, "PNG", data, size))
     {
         decodePng(data, size);
         return true;
@@ -81,8 +81,8 @@ bool CBitmap::loadFromResource(int32_t id)
 
 bool CBitmap::loadPlainBitmap(int32_t id)
 {
-    std::unique_ptr<Raster> image;
-    if (!loadBitmapResource(id, image) || !image)
+    std::unique_ptr<vorla::Raster> image;
+    if (!vorla::loadBitmapResource(id, image) || !image)
         return false;
     width = image->width();
     height = image->height();

@@ -49,7 +49,7 @@ public:
     void setTransparentColor(const CColor& color) { transparentCColor = color; }
     CColor getTransparentColor() const { return transparentCColor; }
     /// The pixels (null when no image exists).
-    const Raster* getImage() const { return pHandle.get(); }
+    const vorla::Raster* getImage() const { return pHandle.get(); }
 
     /// Decodes PNG bytes into this bitmap exactly as a "PNG" resource is
     /// decoded (exposed for tests of the decoder).
@@ -63,5 +63,5 @@ private:
     int32_t height = 0;
     CColor transparentCColor{255, 255, 255, 0};
     bool noAlpha = true;
-    std::unique_ptr<Raster> pHandle; // the image; null when there is none
+    std::unique_ptr<vorla::Raster> pHandle; // the image; null when there is none
 };

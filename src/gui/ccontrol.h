@@ -13,6 +13,8 @@
 
 class CControl;
 
+namespace vorla {
+
 /// A control's value.  The editor may store it from whatever thread sets a
 /// parameter (the audio thread during automation playback) while the user-
 /// interface thread draws it: a single relaxed 32-bit atomic, no lock.
@@ -33,6 +35,8 @@ public:
 private:
     std::atomic<float> stored;
 };
+
+} // namespace vorla
 
 class CControlListener
 {
@@ -96,7 +100,7 @@ protected:
     int32_t tag;
     float oldValue = 1.f;
     float defaultValue = 0.5f;
-    RelaxedFloat value{0.f};
+    vorla::RelaxedFloat value{0.f};
     float minValue = 0.f;
     float maxValue = 1.f;
     float wheelIncrement = 0.1f;

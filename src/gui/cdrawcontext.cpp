@@ -7,12 +7,12 @@
 namespace {
 /// The window whose press, wheel or key the UI thread is handling now (set by
 /// CFrame while it dispatches input, drag loops included).
-PlatformWindow* gInputWindow = nullptr;
+vorla::PlatformWindow* gInputWindow = nullptr;
 } // namespace
 
 const char* const kMsgCheckIfViewContainer = "kMsgCheckIfViewContainer";
 
-CDrawContext::CDrawContext(CFrame* frame, Raster* device, PlatformWindow* window)
+CDrawContext::CDrawContext(CFrame* frame, vorla::Raster* device, vorla::PlatformWindow* window)
     : pDevice(device), pWindow(window), pFrame(frame)
 {
     if (pFrame)
@@ -179,14 +179,14 @@ int32_t CDrawContext::getMouseButtons()
     return gInputWindow ? gInputWindow->mouseButtons() : 0;
 }
 
-PlatformWindow* CDrawContext::setInputWindow(PlatformWindow* window)
+vorla::PlatformWindow* CDrawContext::setInputWindow(vorla::PlatformWindow* window)
 {
-    PlatformWindow* before = gInputWindow;
+    vorla::PlatformWindow* before = gInputWindow;
     gInputWindow = window;
     return before;
 }
 
-PlatformWindow* CDrawContext::getInputWindow()
+vorla::PlatformWindow* CDrawContext::getInputWindow()
 {
     return gInputWindow;
 }

@@ -1,7 +1,7 @@
 // cdrawcontext.h - drawing contexts: a view of a raster with a drawing offset,
 // a clip rectangle, colours and a pen.
 //
-// Every context draws into a Raster (its "device").  A context made on the
+// Every context draws into a vorla::Raster (its "device").  A context made on the
 // frame's window draws into the frame's back buffer and, when released,
 // copies what it touched to the window through the platform; an off-screen
 // context owns its raster.  Fonts are kept as plain values: no view of this
@@ -16,7 +16,9 @@
 
 class CFrame;
 class CBitmap;
+namespace vorla {
 class PlatformWindow;
+}
 
 enum CLineStyle : int32_t
 {
@@ -40,7 +42,7 @@ public:
     /// A context drawing into `device`.  With no device but a frame, the
     /// frame's back buffer is the device; a `window` given with it receives
     /// the touched area when the context is released (a window context).
-    CDrawContext(CFrame* frame, Raster* device, PlatformWindow* window);
+    CDrawContext(CFrame* frame, vorla::Raster* device, vorla::PlatformWindow* window);
     ~CDrawContext() override;
 
     void setFrameColor(const CColor& color);
@@ -73,15 +75,15 @@ public:
     static int32_t getMouseButtons();
     /// Sets the window getMouseButtons reads (CFrame, while it handles input);
     /// answers the previous one so that the caller can restore it.
-    static PlatformWindow* setInputWindow(PlatformWindow* window);
-    static PlatformWindow* getInputWindow();
+    static vorla::PlatformWindow* setInputWindow(vorla::PlatformWindow* window);
+    static vorla::PlatformWindow* getInputWindow();
 
     // Coordinates.
     CPoint offset;       ///< added to every coordinate drawn
     CPoint offsetScreen; ///< screen position of the window's top-left corner
 
-    Raster* getDevice() const { return pDevice; }
-    PlatformWindow* getWindow() const { return pWindow; }
+    vorla::Raster* getDevice() const { return pDevice; }
+    vorla::PlatformWindow* getWindow() const { return pWindow; }
     CFrame* getFrame() const { return pFrame; }
 
     /// Device area touched since creation (device coordinates), for presenting.
@@ -91,8 +93,8 @@ public:
     const CRect& deviceClip() const { return clipRect; }
 
 protected:
-    Raster* pDevice = nullptr;
-    PlatformWindow* pWindow = nullptr;
+    vorla::Raster* pDevice = nullptr;
+    vorla::PlatformWindow* pWindow = nullptr;
     CFrame* pFrame = nullptr;
     int32_t fontSize = -1;
     int32_t fontStyle = 0;
@@ -128,13 +130,13 @@ public:
 
     int32_t getWidth() const { return width; }
     int32_t getHeight() const { return height; }
-    const Raster& raster() const { return image; }
-    Raster& raster() { return image; }
+    const vorla::Raster& raster() const { return image; }
+    vorla::Raster& raster() { return image; }
 
 private:
     void init(int32_t w, int32_t h, const CColor& background);
 
-    Raster image;
+    vorla::Raster image;
     int32_t width = 0;
     int32_t height = 0;
     CColor backgroundColor;

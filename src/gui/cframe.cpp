@@ -14,7 +14,7 @@ struct CFrame::InputScope
     ~InputScope() { CDrawContext::setInputWindow(previous); }
     InputScope(const InputScope&) = delete;
     InputScope& operator=(const InputScope&) = delete;
-    PlatformWindow* previous;
+    vorla::PlatformWindow* previous;
 };
 
 CFrame::CFrame(const CRect& rect, void* parentWindow, VSTGUIEditorInterface* editor)
@@ -23,7 +23,8 @@ CFrame::CFrame(const CRect& rect, void* parentWindow, VSTGUIEditorInterface* edi
     pParentFrame = this;
     if (pParentWindow)
     {
-        window = currentPlatform().createWindow(*this, pParentWindow, size.width(), size.height());
+        window = vorla::currentPlatform().createWindow(*this, pParentWindow, size.width(),
+                                                       size.height());
         if (window && !window->isValid())
             window.reset();
         if (window)
@@ -288,7 +289,7 @@ void CFrame::runIdle()
 
 uint32_t CFrame::getTicks() const
 {
-    return pEditor ? platformTickCount() : 0;
+    return pEditor ? vorla::platformTickCount() : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -334,7 +335,7 @@ bool CFrame::setSize(int32_t width, int32_t height)
 }
 
 // ---------------------------------------------------------------------------
-// Platform entry points
+// vorla::Platform entry points
 
 void CFrame::platformPaint(const CRect& area)
 {

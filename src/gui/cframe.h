@@ -67,7 +67,7 @@ public:
     void endEdit(int32_t index);
     void runIdle();
     VSTGUIEditorInterface* getEditor() const override { return pEditor; }
-    /// Platform milliseconds when an editor exists, else 0.
+    /// vorla::Platform milliseconds when an editor exists, else 0.
     uint32_t getTicks() const;
 
     // Window -----------------------------------------------------------------
@@ -88,7 +88,7 @@ public:
     bool getUpdatesDisabled() const { return bUpdatesDisabled; }
     bool isFirstDraw() const { return bFirstDraw; }
     void* getParentWindow() const { return pParentWindow; }
-    PlatformWindow* getPlatformWindow() const { return window.get(); }
+    vorla::PlatformWindow* getPlatformWindow() const { return window.get(); }
     /// This editor never resizes; answers false and changes nothing.
     bool setSize(int32_t width, int32_t height);
 
@@ -103,7 +103,7 @@ public:
     /// A view leaves the tree: it stops being the focus or modal view.
     void forgetView(CView* view);
 
-    // Platform entry points (called by the PlatformWindow) --------------------
+    // vorla::Platform entry points (called by the vorla::PlatformWindow) --------------------
     /// The window needs `area` (frame coordinates) repainted.
     void platformPaint(const CRect& area);
     /// A button went down at `where` (frame coordinates).
@@ -129,7 +129,7 @@ private:
     bool bOpenFlag = true;
     bool bDropActive = false;
     bool bUpdatesDisabled = false;
-    std::unique_ptr<PlatformWindow> window;
+    std::unique_ptr<vorla::PlatformWindow> window;
     COffscreenContext* pBackBuffer = nullptr; // owned
     CDrawContext* pFrameContext = nullptr;    // not owned; the back buffer during updates
     int32_t inputDepth = 0;                   // nesting of press handling

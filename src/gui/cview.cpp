@@ -147,7 +147,7 @@ void CView::getMouseLocation(CDrawContext* context, CPoint& point)
         pParentView->getMouseLocation(context, point);
         return;
     }
-    if (PlatformWindow* window = context->getWindow())
+    if (vorla::PlatformWindow* window = context->getWindow())
     {
         const CPoint screen = window->pointerScreenPosition();
         point = CPoint(screen.h - context->offsetScreen.h, screen.v - context->offsetScreen.v);

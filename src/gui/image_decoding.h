@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace vorla {
+
 /// Largest image a decoder accepts (the knob strip has about 0.2 Mpixel); a
 /// corrupt header asking for more is refused instead of exhausting memory.
 constexpr uint32_t kMaxImageDimension = 16384;
@@ -50,3 +52,5 @@ bool loadBitmapResource(int32_t id, std::unique_ptr<Raster>& image);
 /// fourth byte holds.  False, with `image` untouched, for any other kind of
 /// file or a truncated one.
 bool readBmpFile(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& image);
+
+} // namespace vorla

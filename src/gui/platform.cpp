@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+namespace vorla {
+
 namespace {
 
 class BuiltinPlatform final : public Platform
@@ -77,3 +79,5 @@ void* resourceModule()
 {
     return gResourceModule.load(std::memory_order_relaxed);
 }
+
+} // namespace vorla

@@ -24,6 +24,9 @@
 #include <memory>
 
 class CFrame;
+
+namespace vorla {
+
 class Raster;
 
 /// Live input state as the window system reports it, physical buttons.
@@ -129,3 +132,5 @@ uint32_t nativeTickCount();
 
 /// Sleeps the calling thread.
 void nativeSleepMs(uint32_t milliseconds);
+
+} // namespace vorla

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace vorla {
+
 namespace {
 
 /// x / 255 rounded to nearest, exact for 0 <= x <= 255 * 255.
@@ -173,3 +175,5 @@ void Raster::line(CPoint from, CPoint to, const CColor& color, const CRect& clip
         }
     }
 }
+
+} // namespace vorla

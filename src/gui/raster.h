@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vorla {
+
 class Raster
 {
 public:
@@ -76,3 +78,5 @@ private:
     int32_t h = 0;
     std::vector<uint8_t> pixels;
 };
+
+} // namespace vorla

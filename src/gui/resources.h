@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace vorla {
+
 /// One embedded resource (the generated table's element type).
 struct VorlaResource
 {
@@ -41,3 +43,5 @@ enum VorlaResourceId : int32_t
 /// in table above; gui/win32: FindResourceA and friends in the module that
 /// resourceModule() names, gui/platform.h).
 bool findResource(int32_t id, const char* type, const uint8_t*& data, size_t& size);
+
+} // namespace vorla

@@ -32,7 +32,7 @@ struct FakeInput
     }
 };
 
-class FakeWindow final : public PlatformWindow
+class FakeWindow final : public vorla::PlatformWindow
 {
 public:
     FakeWindow(CFrame& owner, FakeInput& in, std::atomic<int>& shown)
@@ -40,7 +40,7 @@ public:
     {
     }
     bool isValid() const override { return true; }
-    void present(const Raster&, const CRect&) override
+    void present(const vorla::Raster&, const CRect&) override
     {
         presents.fetch_add(1, std::memory_order_relaxed);
     }
@@ -64,11 +64,11 @@ private:
     std::atomic<int>& presents;
 };
 
-class FakePlatform final : public Platform
+class FakePlatform final : public vorla::Platform
 {
 public:
-    std::unique_ptr<PlatformWindow> createWindow(CFrame& frame, void* parent, int32_t,
-                                                 int32_t) override
+    std::unique_ptr<vorla::PlatformWindow> createWindow(CFrame& frame, void* parent, int32_t,
+                                                        int32_t) override
     {
         if (!parent)
             return nullptr;
@@ -92,8 +92,8 @@ public:
 /// Installs a FakePlatform for the scope.
 struct ScopedFakePlatform
 {
-    ScopedFakePlatform() { installPlatform(&platform); }
-    ~ScopedFakePlatform() { installPlatform(nullptr); }
+    ScopedFakePlatform() { vorla::installPlatform(&platform); }
+    ~ScopedFakePlatform() { vorla::installPlatform(nullptr); }
     ScopedFakePlatform(const ScopedFakePlatform&) = delete;
     ScopedFakePlatform& operator=(const ScopedFakePlatform&) = delete;
     FakePlatform platform;

@@ -279,8 +279,8 @@ TEST(BmpFile, BottomUpRowsWithPaddingGiveTheUprightOpaquePicture)
     // Three pixels of 24 bits: 9 bytes and 3 of padding per row.
     const Bytes file =
         bmpFile(3, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}}, 24);
-    std::unique_ptr<Raster> image;
-    ASSERT_TRUE(readBmpFile(file.data(), file.size(), image));
+    std::unique_ptr<vorla::Raster> image;
+    ASSERT_TRUE(vorla::readBmpFile(file.data(), file.size(), image));
     ASSERT_EQ(image->width(), 3);
     ASSERT_EQ(image->height(), 2);
     EXPECT_EQ(image->pixel(0, 0), 0xFF030201u); // top row first, blue in the low byte
@@ -293,8 +293,8 @@ TEST(BmpFile, TopDownAndThirtyTwoBitFilesAreOpaqueToo)
 {
     const Bytes file = bmpFile(2, {{1, 2, 3, 0, 4, 5, 6, 77}, {7, 8, 9, 200, 10, 11, 12, 0}}, 32,
                                /*topDown=*/true);
-    std::unique_ptr<Raster> image;
-    ASSERT_TRUE(readBmpFile(file.data(), file.size(), image));
+    std::unique_ptr<vorla::Raster> image;
+    ASSERT_TRUE(vorla::readBmpFile(file.data(), file.size(), image));
     EXPECT_EQ(image->pixel(0, 0), 0xFF030201u);
     EXPECT_EQ(image->pixel(1, 0), 0xFF060504u);
     EXPECT_EQ(image->pixel(0, 1), 0xFF090807u);
@@ -304,9 +304,9 @@ TEST(BmpFile, TopDownAndThirtyTwoBitFilesAreOpaqueToo)
 TEST(BmpFile, OtherKindsAndTruncatedFilesAreRefused)
 {
     const std::vector<Bytes> rows = {{1, 2, 3}, {4, 5, 6}};
-    std::unique_ptr<Raster> image;
+    std::unique_ptr<vorla::Raster> image;
     const Bytes good = bmpFile(1, rows, 24);
-    ASSERT_TRUE(readBmpFile(good.data(), good.size(), image));
+    ASSERT_TRUE(vorla::readBmpFile(good.data(), good.size(), image));
     image.reset();
 
     Bytes truncated = good;
@@ -323,11 +323,11 @@ TEST(BmpFile, OtherKindsAndTruncatedFilesAreRefused)
                                                          &notBmp,    &offsetPastEnd, &zeroWidth};
     for (const Bytes* bad : refused)
     {
-        EXPECT_FALSE(readBmpFile(bad->data(), bad->size(), image));
+        EXPECT_FALSE(vorla::readBmpFile(bad->data(), bad->size(), image));
         EXPECT_EQ(image, nullptr);
     }
-    EXPECT_FALSE(readBmpFile(good.data(), 20, image));
-    EXPECT_FALSE(readBmpFile(nullptr, 0, image));
+    EXPECT_FALSE(vorla::readBmpFile(good.data(), 20, image));
+    EXPECT_FALSE(vorla::readBmpFile(nullptr, 0, image));
 }
 
 TEST(Resources, ImagesHaveTheLayoutsSizes)
@@ -348,7 +348,7 @@ TEST(Resources, ImagesHaveTheLayoutsSizes)
     // The background is a plain bitmap: no "PNG" resource, opaque, plain copy.
     const uint8_t* data = nullptr;
     size_t size = 0;
-    EXPECT_FALSE(findResource(128, "PNG", data, size));
+    EXPECT_FALSE(vorla::findResource(128, "PNG", data, size));
     CBitmap background(128);
     EXPECT_EQ(background.getWidth(), 660);
     EXPECT_EQ(background.getHeight(), 250);

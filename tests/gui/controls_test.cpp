@@ -101,7 +101,7 @@ TEST_F(ControlTest, KnobDrawsTheChosenFrame)
     COffscreenContext context(frame, 660, 250, CColor{0, 0, 0, 0});
     knob->draw(&context);
     EXPECT_FALSE(knob->isDirty());
-    const Raster& strip = *knobBitmap->getImage();
+    const vorla::Raster& strip = *knobBitmap->getImage();
     for (int32_t y = 0; y < 56; y += 3)
         for (int32_t x = 0; x < 56; x += 3)
             ASSERT_EQ(context.raster().pixel(33 + x, 164 + y), strip.pixel(x, 31 * 56 + y));

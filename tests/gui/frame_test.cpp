@@ -133,13 +133,13 @@ TEST_F(FrameTest, IdleDrawsNothingBeforeTheFirstPaint)
 TEST_F(FrameTest, IdleRedrawsAChangedKnobOverItsBackground)
 {
     frame->platformPaint(CRect(0, 0, 660, 250));
-    const Raster& image = frame->getBackBuffer()->raster();
+    const vorla::Raster& image = frame->getBackBuffer()->raster();
     const CBitmap* strip = controls[12]->getBackground();
     const uint32_t before = image.pixel(609, 203); // where the pointer will be
     controls[12]->setValue(1.f);
     frame->idle();
     // Far from its neighbours, the knob's pixels are its last frame over the panel.
-    Raster expected(660, 250);
+    vorla::Raster expected(660, 250);
     expected.copyFrom(*background->getImage(), expected.bounds(), CPoint(), expected.bounds());
     expected.blend(*strip->getImage(), CRect(570, 164, 626, 220), CPoint(0, 62 * 56),
                    CRect(581, 164, 626, 220), 255);
@@ -267,7 +267,7 @@ TEST(FrameWithoutWindow, DrawsIntoItsBackBufferOnly)
     EXPECT_EQ(frame.getPlatformWindow(), nullptr);
     frame.setBackground(&background);
     frame.draw(nullptr);
-    const Raster& image = frame.getBackBuffer()->raster();
+    const vorla::Raster& image = frame.getBackBuffer()->raster();
     for (int32_t y = 0; y < 250; y += 11)
         for (int32_t x = 0; x < 660; x += 17)
             ASSERT_EQ(image.pixel(x, y), background.getImage()->pixel(x, y));
@@ -281,15 +281,15 @@ TEST(FrameWithoutWindow, DrawsIntoItsBackBufferOnly)
 
 TEST(Platform, ButtonStateWordSwapsThePhysicalButtonsOnRequest)
 {
-    RawPointerState s;
-    EXPECT_EQ(buttonStateWord(s, false), 0);
+    vorla::RawPointerState s;
+    EXPECT_EQ(vorla::buttonStateWord(s, false), 0);
     s.physicalLeft = true;
-    EXPECT_EQ(buttonStateWord(s, false), kButtonLeft);
-    EXPECT_EQ(buttonStateWord(s, true), kButtonRight);
-    s = RawPointerState{false, true, true, true, true, true};
-    EXPECT_EQ(buttonStateWord(s, false),
+    EXPECT_EQ(vorla::buttonStateWord(s, false), kButtonLeft);
+    EXPECT_EQ(vorla::buttonStateWord(s, true), kButtonRight);
+    s = vorla::RawPointerState{false, true, true, true, true, true};
+    EXPECT_EQ(vorla::buttonStateWord(s, false),
               kButtonMiddle | kButtonRight | kModShift | kModControl | kModAlt);
-    EXPECT_EQ(buttonStateWord(s, true),
+    EXPECT_EQ(vorla::buttonStateWord(s, true),
               kButtonLeft | kButtonMiddle | kModShift | kModControl | kModAlt);
 }
 
@@ -298,11 +298,11 @@ TEST(Platform, InstalledPlatformGivesTimeAndTheBuiltInOneComesBack)
     {
         ScopedScriptedPlatform scripted;
         scripted.platform.ticks = 42;
-        EXPECT_EQ(platformTickCount(), 42u);
-        platformSleepMs(4);
-        EXPECT_EQ(platformTickCount(), 46u);
+        EXPECT_EQ(vorla::platformTickCount(), 42u);
+        vorla::platformSleepMs(4);
+        EXPECT_EQ(vorla::platformTickCount(), 46u);
     }
-    const uint32_t a = platformTickCount();
-    platformSleepMs(2);
-    EXPECT_GE(static_cast<uint32_t>(platformTickCount() - a), 2u);
+    const uint32_t a = vorla::platformTickCount();
+    vorla::platformSleepMs(2);
+    EXPECT_GE(static_cast<uint32_t>(vorla::platformTickCount() - a), 2u);
 }

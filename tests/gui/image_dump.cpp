@@ -19,7 +19,7 @@ namespace {
 bool writeImage(const std::string& directory, int32_t id)
 {
     CBitmap bitmap(id);
-    const Raster* image = bitmap.getImage();
+    const vorla::Raster* image = bitmap.getImage();
     if (!image)
     {
         std::fprintf(stderr, "vorla-image-dump: resource %d did not load\n", id);
@@ -51,8 +51,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vorla-image-dump: usage: vorla-image-dump OUTPUT_DIR\n");
         return 2;
     }
-    for (int32_t id : {kKnobBitmapId, kBrightLampBitmapId, kChannelSwitchBitmapId, kLampBitmapId,
-                       kWideButtonBitmapId, kBackgroundBitmapId})
+    for (int32_t id :
+         {vorla::kKnobBitmapId, vorla::kBrightLampBitmapId, vorla::kChannelSwitchBitmapId,
+          vorla::kLampBitmapId, vorla::kWideButtonBitmapId, vorla::kBackgroundBitmapId})
         if (!writeImage(argv[1], id))
             return 1;
     return 0;

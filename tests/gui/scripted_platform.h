@@ -19,13 +19,13 @@ struct ScriptStep
     CPoint pointer; // frame coordinates
 };
 
-class ScriptedWindow final : public PlatformWindow
+class ScriptedWindow final : public vorla::PlatformWindow
 {
 public:
     explicit ScriptedWindow(CPoint screenOriginOfWindow) : origin(screenOriginOfWindow) {}
 
     bool isValid() const override { return valid; }
-    void present(const Raster& backBuffer, const CRect& area) override
+    void present(const vorla::Raster& backBuffer, const CRect& area) override
     {
         ++presentCount;
         lastPresented = area;
@@ -63,11 +63,12 @@ public:
     std::vector<int32_t> cursors;
 };
 
-class ScriptedPlatform final : public Platform
+class ScriptedPlatform final : public vorla::Platform
 {
 public:
-    std::unique_ptr<PlatformWindow> createWindow(CFrame& /*frame*/, void* /*parent*/,
-                                                 int32_t /*width*/, int32_t /*height*/) override
+    std::unique_ptr<vorla::PlatformWindow> createWindow(CFrame& /*frame*/, void* /*parent*/,
+                                                        int32_t /*width*/,
+                                                        int32_t /*height*/) override
     {
         auto window = std::make_unique<ScriptedWindow>(CPoint(300, 200));
         lastWindow = window.get();
@@ -83,8 +84,8 @@ public:
 /// Installs a ScriptedPlatform for the lifetime of the object.
 struct ScopedScriptedPlatform
 {
-    ScopedScriptedPlatform() { installPlatform(&platform); }
-    ~ScopedScriptedPlatform() { installPlatform(nullptr); }
+    ScopedScriptedPlatform() { vorla::installPlatform(&platform); }
+    ~ScopedScriptedPlatform() { vorla::installPlatform(nullptr); }
     ScriptedPlatform platform;
 };
 

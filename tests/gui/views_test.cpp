@@ -115,7 +115,7 @@ TEST(Container, LaterChildrenAreDrawnOnTop)
     frame.addView(new ProbeView(CRect(10, 10, 50, 50), kRed));
     frame.addView(new ProbeView(CRect(40, 40, 80, 80), kBlue));
     frame.draw(nullptr);
-    const Raster& image = frame.getBackBuffer()->raster();
+    const vorla::Raster& image = frame.getBackBuffer()->raster();
     EXPECT_EQ(image.pixel(45, 45), argb(kBlue));
     EXPECT_EQ(image.pixel(20, 20), argb(kRed));
     EXPECT_EQ(image.pixel(79, 79), argb(kBlue));
@@ -141,7 +141,7 @@ TEST(Container, NestedContainerConvertsPointsAndDraws)
     EXPECT_EQ(local, CPoint(10, 10));
 
     frame.draw(nullptr);
-    const Raster& image = frame.getBackBuffer()->raster();
+    const vorla::Raster& image = frame.getBackBuffer()->raster();
     EXPECT_EQ(image.pixel(30, 40), argb(kRed));
     EXPECT_EQ(image.pixel(21, 31), argb(kBlackCColor));
 }
@@ -295,7 +295,7 @@ TEST(DrawContext, FillRectStartsOnePixelInsideTheTopLeftCorner)
     COffscreenContext context(static_cast<CFrame*>(nullptr), 6, 6, kWhiteCColor);
     context.setFillColor(kBlackCColor);
     context.fillRect(CRect(0, 0, 4, 4));
-    const Raster& r = context.raster();
+    const vorla::Raster& r = context.raster();
     EXPECT_EQ(r.pixel(0, 0), argb(kWhiteCColor));
     EXPECT_EQ(r.pixel(1, 0), argb(kWhiteCColor));
     EXPECT_EQ(r.pixel(1, 1), argb(kBlackCColor));
@@ -308,7 +308,7 @@ TEST(DrawContext, FrameRectDrawsTheFourEdgesInsideTheRectangle)
     COffscreenContext context(static_cast<CFrame*>(nullptr), 6, 6, kWhiteCColor);
     context.setFrameColor(kBlackCColor);
     context.drawRect(CRect(1, 1, 5, 5));
-    const Raster& r = context.raster();
+    const vorla::Raster& r = context.raster();
     for (int32_t i = 1; i <= 4; ++i)
     {
         EXPECT_EQ(r.pixel(i, 1), argb(kBlackCColor));
@@ -330,7 +330,7 @@ TEST(DrawContext, ClipAndOffsetApplyToDrawing)
     EXPECT_EQ(clip, CRect(0, 0, 3, 3));
     context.setFillColor(kBlackCColor);
     context.fillRect(CRect(-5, -5, 20, 20));
-    const Raster& r = context.raster();
+    const vorla::Raster& r = context.raster();
     EXPECT_EQ(r.pixel(2, 3), argb(kBlackCColor));
     EXPECT_EQ(r.pixel(4, 5), argb(kBlackCColor));
     EXPECT_EQ(r.pixel(5, 5), argb(kWhiteCColor));
@@ -339,8 +339,8 @@ TEST(DrawContext, ClipAndOffsetApplyToDrawing)
 
 TEST(Raster, BlendOfPremultipliedPixelsRoundsToNearest)
 {
-    Raster dst(1, 1);
-    Raster src(1, 1);
+    vorla::Raster dst(1, 1);
+    vorla::Raster src(1, 1);
     const CRect all(0, 0, 1, 1);
     // Half-transparent red (premultiplied 128, 0, 0, 128) over opaque white.
     dst.setPixel(0, 0, 0xFFFFFFFFu);
@@ -369,8 +369,8 @@ TEST(Raster, BlendOfPremultipliedPixelsRoundsToNearest)
 
 TEST(Raster, KeyedCopySkipsTheKeyColour)
 {
-    Raster src(2, 1);
-    Raster dst(2, 1);
+    vorla::Raster src(2, 1);
+    vorla::Raster dst(2, 1);
     src.setPixel(0, 0, 0xFFFFFFFFu); // white: the key
     src.setPixel(1, 0, 0xFF102030u);
     dst.setPixel(0, 0, 0xFF0000FFu);
@@ -382,9 +382,9 @@ TEST(Raster, KeyedCopySkipsTheKeyColour)
 
 TEST(Raster, CopiesClipToSourceAndDestination)
 {
-    Raster src(4, 4);
+    vorla::Raster src(4, 4);
     src.fill(src.bounds(), kRed, src.bounds());
-    Raster dst(4, 4);
+    vorla::Raster dst(4, 4);
     dst.copyFrom(src, CRect(2, 2, 10, 10), CPoint(1, 1), dst.bounds());
     EXPECT_EQ(dst.pixel(2, 2), argb(kRed));
     EXPECT_EQ(dst.pixel(3, 3), argb(kRed));

@@ -55,11 +55,11 @@ protected:
         // in a host: its instance handle is the resource module.
         library = LoadLibraryA(VORLA_PLUGIN_PATH);
         ASSERT_NE(library, nullptr) << "cannot load " << VORLA_PLUGIN_PATH;
-        setResourceModule(library);
+        vorla::setResourceModule(library);
     }
     void TearDown() override
     {
-        setResourceModule(nullptr);
+        vorla::setResourceModule(nullptr);
         if (library)
             FreeLibrary(library);
     }
@@ -70,8 +70,9 @@ protected:
 
 TEST_F(Win32Images, EveryImageHoldsTheLinuxBuildsPixels)
 {
-    for (int32_t id : {kKnobBitmapId, kBrightLampBitmapId, kChannelSwitchBitmapId, kLampBitmapId,
-                       kWideButtonBitmapId, kBackgroundBitmapId})
+    for (int32_t id :
+         {vorla::kKnobBitmapId, vorla::kBrightLampBitmapId, vorla::kChannelSwitchBitmapId,
+          vorla::kLampBitmapId, vorla::kWideButtonBitmapId, vorla::kBackgroundBitmapId})
     {
         Reference expected;
         ASSERT_TRUE(readReference(id, expected)) << "no Linux reference for image " << id;
@@ -80,7 +81,7 @@ TEST_F(Win32Images, EveryImageHoldsTheLinuxBuildsPixels)
         EXPECT_EQ(bitmap.getWidth(), expected.width) << id;
         EXPECT_EQ(bitmap.getHeight(), expected.height) << id;
         EXPECT_EQ(bitmap.isNoAlpha(), expected.noAlpha) << id;
-        const Raster& image = *bitmap.getImage();
+        const vorla::Raster& image = *bitmap.getImage();
         ASSERT_EQ(image.stride() * static_cast<size_t>(image.height()), expected.pixels.size());
         size_t differing = 0;
         size_t first = 0;
@@ -101,21 +102,21 @@ TEST_F(Win32Images, TheBackgroundIsABitmapResourceAndThePngsArePngResources)
     EXPECT_NE(FindResourceA(library, MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(2)), nullptr);
     const uint8_t* data = nullptr;
     size_t size = 0;
-    EXPECT_FALSE(findResource(128, "PNG", data, size));
+    EXPECT_FALSE(vorla::findResource(128, "PNG", data, size));
     for (int32_t id = 1; id <= 5; ++id)
     {
-        ASSERT_TRUE(findResource(id, "PNG", data, size)) << id;
+        ASSERT_TRUE(vorla::findResource(id, "PNG", data, size)) << id;
         ASSERT_GT(size, 8u);
         EXPECT_EQ(std::memcmp(data, "\x89PNG\r\n\x1a\n", 8), 0) << id;
     }
-    EXPECT_FALSE(findResource(6, "PNG", data, size));
+    EXPECT_FALSE(vorla::findResource(6, "PNG", data, size));
 }
 
 TEST_F(Win32Images, BrokenPngDataLeavesNoImageOrAnUnfinishedOne)
 {
     const uint8_t* data = nullptr;
     size_t size = 0;
-    ASSERT_TRUE(findResource(kLampBitmapId, "PNG", data, size));
+    ASSERT_TRUE(vorla::findResource(vorla::kLampBitmapId, "PNG", data, size));
     // Not a PNG at all: nothing is decoded, the size stays 0.
     const std::vector<uint8_t> garbage(64, 0x5A);
     CBitmap a(999);

@@ -94,7 +94,7 @@ void pngWriteWarning(png_structp, png_const_charp) {}
 
 /// Encodes the raster into an initialised libpng writer.  Errors unwind to
 /// the setjmp here, so this function keeps no local that changes after it.
-bool encodePng(png_structp png, png_infop info, std::FILE* file, const Raster& image,
+bool encodePng(png_structp png, png_infop info, std::FILE* file, const vorla::Raster& image,
                std::vector<uint8_t>& rgb)
 {
     if (setjmp(png_jmpbuf(png)) != 0)
@@ -120,7 +120,7 @@ bool encodePng(png_structp png, png_infop info, std::FILE* file, const Raster& i
 }
 
 /// Writes the raster (opaque premultiplied BGRA) as an 8-bit RGB PNG.
-bool writePng(const std::string& path, const Raster& image, std::string& error)
+bool writePng(const std::string& path, const vorla::Raster& image, std::string& error)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
@@ -197,7 +197,7 @@ int main(int argc, char** argv)
 
     // The editor's view, windowless: background and the fifteen controls
     // showing the effect's values.
-    auto* background = new CBitmap(kBackgroundBitmapId);
+    auto* background = new CBitmap(vorla::kBackgroundBitmapId);
     if (background->getWidth() <= 0 || background->getHeight() <= 0)
     {
         background->release();

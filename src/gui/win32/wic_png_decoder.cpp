@@ -22,6 +22,8 @@
 
 #include <new>
 
+namespace vorla {
+
 namespace {
 
 /// Owns one reference to a COM object.
@@ -122,3 +124,5 @@ bool decodePngImage(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& 
     const auto total = static_cast<UINT>(raster->stride() * static_cast<size_t>(height));
     return SUCCEEDED(converter->CopyPixels(nullptr, stride, total, raster->data()));
 }
+
+} // namespace vorla

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+namespace vorla {
+
 uint32_t nativeTickCount()
 {
     return GetTickCount();
@@ -14,3 +16,5 @@ void nativeSleepMs(uint32_t milliseconds)
 {
     Sleep(milliseconds);
 }
+
+} // namespace vorla

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+namespace vorla {
+
 namespace {
 
 HMODULE module()
@@ -85,3 +87,5 @@ bool loadBitmapResource(int32_t id, std::unique_ptr<Raster>& image)
     image = std::move(pixels);
     return true;
 }
+
+} // namespace vorla

@@ -80,6 +80,8 @@
 #include <memory>
 #include <mutex>
 
+namespace vorla {
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -526,3 +528,5 @@ std::unique_ptr<PlatformWindow> createNativeWindow(CFrame& frame, void* parentWi
         return nullptr;
     return window;
 }
+
+} // namespace vorla

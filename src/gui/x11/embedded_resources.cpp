@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace vorla {
+
 bool findResource(int32_t id, const char* type, const uint8_t*& data, size_t& size)
 {
     for (size_t i = 0; i < kVorlaResourceCount; ++i)
@@ -29,3 +31,5 @@ bool loadBitmapResource(int32_t id, std::unique_ptr<Raster>& image)
     size_t size = 0;
     return findResource(id, "BITMAP", data, size) && readBmpFile(data, size, image);
 }
+
+} // namespace vorla

@@ -11,6 +11,8 @@
 #include <csetjmp>
 #include <cstring>
 
+namespace vorla {
+
 namespace {
 
 /// The memory reader handed to libpng: the resource's bytes and a position.
@@ -136,3 +138,5 @@ bool decodePngImage(const uint8_t* bytes, size_t size, std::unique_ptr<Raster>& 
     png_destroy_read_struct(&png, &info, nullptr);
     return complete;
 }
+
+} // namespace vorla

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <thread>
 
+namespace vorla {
+
 uint32_t nativeTickCount()
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -16,3 +18,5 @@ void nativeSleepMs(uint32_t milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
+
+} // namespace vorla

@@ -95,6 +95,8 @@
 #include <thread>
 #include <vector>
 
+namespace vorla {
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -675,3 +677,5 @@ std::unique_ptr<PlatformWindow> createNativeWindow(CFrame& frame, void* parentWi
         return nullptr; // the destructor closes the connection
     return window;
 }
+
+} // namespace vorla
