@@ -2,7 +2,7 @@
 // points and the designs at the processing rate.
 #include "chain/amp_channel.h"
 
-#include "dsp/triode_sets.h"
+#include "chain/voicing_graph.h"
 
 #include <cstddef>
 #include <initializer_list>
@@ -50,39 +50,36 @@ ChainDesign makeChainDesign(float hostRate, int32_t factor) noexcept
 
 void initAmpChannelStages(AmpChannel& channel, double rate) noexcept
 {
-    initTriodeStage(channel.cleanStage1, kTriodeSetS1, rate);
-    initTriodeStage(channel.crunchStage1, kTriodeSetS1, rate);
-    initTriodeStage(channel.inputStage, kTriodeSetS2, rate);
-    initTriodeStage(channel.overdriveStage1, kTriodeSetS3, rate);
-    initTriodeStage(channel.cleanStage2, kTriodeSetS4, rate);
-    initTriodeStage(channel.crunchStage2, kTriodeSetS4, rate);
-    initTriodeStage(channel.overdriveStage2, kTriodeSetS4, rate);
+    for (const StageUse& use : kStageUses)
+        initTriodeStage(channel.*use.stage, *use.set, rate);
 }
 
 void designAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept
 {
     // The stages keep their voltages; only the two rate terms follow T.
     const double period = 1.0 / design.processRate;
-    for (TriodeStage* stage : {&channel.cleanStage1, &channel.crunchStage1, &channel.inputStage,
-                               &channel.overdriveStage1, &channel.cleanStage2,
-                               &channel.crunchStage2, &channel.overdriveStage2})
-        updateTriodeStageRate(*stage, period);
+    for (const StageUse& use : kStageUses)
+        updateTriodeStageRate(channel.*use.stage, period);
 
     const double rate = design.designRate;
     designToneStack(kStackC1, kStackC2, kStackC3, kStackR1, kStackR2, kStackR3, kStackR4, rate,
                     channel.toneStack);
 
-    designPeak(4500.0, 0.7, 1.6, rate, channel.brightPeak);
-    designLowpass(2257.0, 0.85, rate, channel.overdriveLowpass1);
-    designLowpass(4800.0, 1.0, rate, channel.cleanLowpass);
-    designLowpass(4800.0, 0.85, rate, channel.crunchLowpass);
-    designLowpass(4800.0, 0.85, rate, channel.overdriveLowpass2);
-    designLowShelf(720.0, 0.7, 0.5, rate, channel.cleanBrightShelf);
-    designLowShelf(250.0, 0.7, 0.45, rate, channel.overdriveShelf);
-    designLowShelf(600.0, 0.7, 0.25, rate, channel.cleanShelf);
-    designLowShelf(600.0, 0.7, 0.35, rate, channel.crunchShelf);
-    designLowShelf(720.0, 0.7, 0.5, rate, channel.crunchBrightShelf);
-    designHighpass(2.0, 0.7, rate, channel.dcBlocker);
+    // Every biquad from its design in the voicing tables.
+    for (const Element& use : kBiquadUses)
+    {
+        Biquad& bq = channel.*use.filter;
+        const BiquadDesign& d = use.design;
+        switch (d.kind)
+        {
+        case BiquadDesign::Kind::Lowpass: designLowpass(d.frequency, d.q, rate, bq); break;
+        case BiquadDesign::Kind::LowShelf:
+            designLowShelf(d.frequency, d.q, d.gain, rate, bq);
+            break;
+        case BiquadDesign::Kind::Peak: designPeak(d.frequency, d.q, d.gain, rate, bq); break;
+        case BiquadDesign::Kind::Highpass: designHighpass(d.frequency, d.q, rate, bq); break;
+        }
+    }
 
     // The resamplers' coefficients do not depend on the rate; reloading
     // them keeps their state, so running audio continues without a click.
@@ -107,14 +104,16 @@ bool ampChannelIsFinite(const AmpChannel& c) noexcept
     // sum is 0 exactly when every state value is finite (a plain sum of the
     // values could overflow for finite ones).
     double zero = 0.0;
-    for (const TriodeStage* s : {&c.cleanStage1, &c.crunchStage1, &c.inputStage, &c.overdriveStage1,
-                                 &c.cleanStage2, &c.crunchStage2, &c.overdriveStage2})
-        zero += (s->Vg + s->Vk + s->Vp + s->Ig + s->Ip + s->out) * 0.0;
-    for (const Biquad* q :
-         {&c.overdriveLowpass2, &c.overdriveLowpass1, &c.cleanLowpass, &c.crunchLowpass,
-          &c.cleanBrightShelf, &c.crunchBrightShelf, &c.overdriveShelf, &c.cleanShelf,
-          &c.crunchShelf, &c.brightPeak, &c.dcBlocker})
-        zero += (q->x1 + q->x2 + q->y1 + q->y2) * 0.0;
+    for (const StageUse& use : kStageUses)
+    {
+        const TriodeStage& s = c.*use.stage;
+        zero += (s.Vg + s.Vk + s.Vp + s.Ig + s.Ip + s.out) * 0.0;
+    }
+    for (const Element& use : kBiquadUses)
+    {
+        const Biquad& q = c.*use.filter;
+        zero += (q.x1 + q.x2 + q.y1 + q.y2) * 0.0;
+    }
     zero += (c.toneStack.s0 + c.toneStack.s1 + c.toneStack.s2) * 0.0;
     const auto halfband = [&zero](const auto& f) {
         for (std::size_t k = 0; k < f.order; ++k)

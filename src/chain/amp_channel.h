@@ -115,6 +115,10 @@ inline double contourLevel(double c) noexcept
 /// slope at 0, approaching +250; negative values pass unchanged.
 inline double stageShaper(double x) noexcept;
 
+/// stageShaper on every lane (dsp/lanes.h); exp stays one libm call per
+/// positive lane, so every lane gives the bits of stageShaper.
+template <class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept;
+
 /// The rate design the chain runs with: the host rate, the oversampling
 /// factor and what follows from them.
 struct ChainDesign
@@ -165,11 +169,26 @@ void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot&
 // Inline implementation
 // ---------------------------------------------------------------------------
 
+template <class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept
+{
+    using namespace lanes;
+    constexpr int W = kWidth<L>;
+    const Mask<L> positive = greaterThan(x, splat<L>(0.0));
+    const int bits = laneBits(positive);
+    if (bits == 0)
+        return x;
+    double arg[W];
+    toLanes(splat<L>(-0.004) * x, arg);
+    double e[W];
+    for (int i = 0; i < W; ++i)
+        e[i] = (bits & (1 << i)) != 0 ? std::exp(arg[i]) : 0.0;
+    const L shaped = splat<L>(250.0) * (splat<L>(1.0) - fromLanes<L>(e));
+    return select(positive, shaped, x);
+}
+
 inline double stageShaper(double x) noexcept
 {
-    if (x > 0.0)
-        return 250.0 * (1.0 - std::exp(-0.004 * x));
-    return x;
+    return shapeStage(x);
 }
 
 } // namespace vorla

@@ -9,22 +9,11 @@
 #pragma once
 
 #include "chain/amp_channel.h"
+#include "dsp/lanes.h"
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 namespace vorla {
-
-namespace wide {
-
-/// True when the processor and the operating system support AVX (the
-/// stereo model's 256-bit path).  Asked once, when the effect is created.
-inline bool processorHasAvx() noexcept
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx") != 0;
-}
-
-} // namespace wide
 
 /// Host samples handled per pass of up-sampling, model and down-sampling.
 constexpr int kChunkFrames = 32;
@@ -33,8 +22,8 @@ constexpr int kMaxSamples = kChunkFrames * kMaxFactor;
 
 /// The samples of one chunk at every rate.  Mono uses the float arrays
 /// mono* and `monoModel`; stereo the __m128 arrays stereo* (lanes 0 and 1 =
-/// the sides) and `stereoModel`, which holds both sides of a sample next to
-/// each other, ready to load as one SSE2 register.
+/// the sides) and `stereoModel`, which holds both sides of a sample as the two
+/// lanes of one SSE2 register.
 struct ChunkBuffers
 {
     // Resampler samples at the host rate and at 2x, 4x and 8x it.
@@ -47,14 +36,14 @@ struct ChunkBuffers
     __m128 stereo4x[kChunkFrames * 4];
     __m128 stereo8x[kChunkFrames * 8];
     // The model's samples (doubles) at the processing rate.
-    alignas(16) double stereoModel[kMaxSamples][2];
+    __m128d stereoModel[kMaxSamples]; // lane 0 the first side, lane 1 the second
     double monoModel[kMaxSamples];
     // The switch flags of each oversampled pair.
     PairFlags flags[kMaxSamples / 2];
-    /// Whether the stereo model may use 256-bit AVX registers.  Set from
-    /// the processor when the effect is created; both ways give the same
-    /// bits (tests clear it to compare).
-    bool wideLanes = wide::processorHasAvx();
+    /// Whether the model may use 256-bit AVX registers.  Set from the
+    /// processor when the effect is created; both ways give the same bits
+    /// (tests clear it to compare).
+    bool wideLanes = processorHasAvx();
 };
 
 } // namespace vorla

@@ -21,7 +21,12 @@
 // Every design clears the history.  The high-pass (the DC blocker after the
 // power stage) presets its input history to the power stage's rest output,
 // kTubeRestOutput, so a silent input starts without a step.
+//
+// The step is written once, as stepBiquad over a lane type (dsp/lanes.h):
+// one section on a double, or several sections side by side in SIMD lanes.
 #pragma once
+
+#include "dsp/lanes.h"
 
 namespace vorla {
 
@@ -29,20 +34,28 @@ namespace vorla {
 // blocker's input history is preset to.  Equals the table's y at x = 0.
 inline constexpr double kTubeRestOutput = -0.212997229504;
 
-struct Biquad
+/// The coefficients of sections, one per lane.
+template <class L> struct BiquadCoefficients
 {
-    // Coefficients.
-    double norm = 0.0; // 1 / a0
-    double a1 = 0.0;   // feedback of y[n-1], not normalised
-    double a2 = 0.0;   // feedback of y[n-2], not normalised
-    double b0 = 0.0;
-    double b1 = 0.0;
-    double b2 = 0.0;
-    // State.
-    double x1 = 0.0;
-    double x2 = 0.0;
-    double y1 = 0.0;
-    double y2 = 0.0;
+    L norm{}; // 1 / a0
+    L a1{};   // feedback of y[n-1], not normalised
+    L a2{};   // feedback of y[n-2], not normalised
+    L b0{};
+    L b1{};
+    L b2{};
+};
+
+/// The histories of sections, one per lane.
+template <class L> struct BiquadState
+{
+    L x1{}; // the last two inputs
+    L x2{};
+    L y1{}; // the last two outputs
+    L y2{};
+};
+
+struct Biquad : BiquadCoefficients<double>, BiquadState<double>
+{
 };
 
 // Designs: f in hertz (0 < f < rate / 2), Q > 0, V and G linear gains > 0,
@@ -53,6 +66,11 @@ void designLowShelf(double f, double Q, double V, double rate, Biquad& bq);
 void designPeak(double f, double Q, double G, double rate, Biquad& bq);
 void designHighpass(double f, double Q, double rate, Biquad& bq);
 
+// One sample through the sections in the lanes.  Audio thread.
+template <class L>
+VORLA_LANE_INLINE void stepBiquad(const BiquadCoefficients<L>& k, BiquadState<L>& state,
+                                  L& sample) noexcept;
+
 // One sample through the section.  Audio thread; no allocation.
 inline void processBiquad(Biquad& bq, double& sample) noexcept;
 
@@ -60,16 +78,22 @@ inline void processBiquad(Biquad& bq, double& sample) noexcept;
 // Inline implementation
 // ---------------------------------------------------------------------------
 
+template <class L>
+VORLA_LANE_INLINE void stepBiquad(const BiquadCoefficients<L>& k, BiquadState<L>& s,
+                                  L& sample) noexcept
+{
+    const L x = sample;
+    const L y = (k.b0 * x + k.b1 * s.x1 + k.b2 * s.x2 - k.a1 * s.y1 - k.a2 * s.y2) * k.norm;
+    s.x2 = s.x1;
+    s.x1 = x;
+    s.y2 = s.y1;
+    s.y1 = y;
+    sample = y;
+}
+
 inline void processBiquad(Biquad& bq, double& sample) noexcept
 {
-    const double x = sample;
-    const double y =
-        (bq.b0 * x + bq.b1 * bq.x1 + bq.b2 * bq.x2 - bq.a1 * bq.y1 - bq.a2 * bq.y2) * bq.norm;
-    bq.x2 = bq.x1;
-    bq.x1 = x;
-    bq.y2 = bq.y1;
-    bq.y1 = y;
-    sample = y;
+    stepBiquad<double>(bq, bq, sample);
 }
 
 } // namespace vorla

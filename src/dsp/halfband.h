@@ -23,7 +23,13 @@
 // All arithmetic is single precision, as the chain exchanges floats with the
 // host; keep every literal a float so nothing widens to double.  Fed a
 // constant, the float recursion settles into a limit cycle of a few ulps.
+//
+// The allpass section is written once, as stepAllpassSection over a float
+// lane type (float, or __m128 holding sections of several paths or filters
+// side by side); runAllpassSections runs a cascade of them.
 #pragma once
+
+#include "dsp/lanes.h"
 
 #include <cstddef>
 
@@ -63,6 +69,15 @@ void loadHalfbandCoefficients(HalfbandFilter4& filter) noexcept;
 template <std::size_t N>
 void loadHalfbandCoefficients(HalfbandFilter<N>& filter, const double (&table)[N]) noexcept;
 
+// One first-order allpass section per lane: t = (s - yPrev) c + xPrev;
+// xPrev = s; yPrev = t; returns t.  F is float or __m128.
+template <class F> VORLA_LANE_INLINE F stepAllpassSection(F c, F& xPrev, F& yPrev, F s) noexcept;
+
+// Sections 0 .. P-1 in cascade, each lane its own cascade: the output of
+// section j is the input of section j + 1.
+template <class F, std::size_t P>
+VORLA_LANE_INLINE F runAllpassSections(const F (&c)[P], F (&xPrev)[P], F (&yPrev)[P], F s) noexcept;
+
 // Up-sampling step: one low-rate sample in, two high-rate samples out.
 template <std::size_t N>
 inline void processHalfband(HalfbandFilter<N>& filter, float input, float& earlier,
@@ -95,6 +110,22 @@ void loadHalfbandCoefficients(HalfbandFilter<N>& filter, const double (&table)[N
     }
 }
 
+template <class F> VORLA_LANE_INLINE F stepAllpassSection(F c, F& xPrev, F& yPrev, F s) noexcept
+{
+    const F t = (s - yPrev) * c + xPrev;
+    xPrev = s;
+    yPrev = t;
+    return t;
+}
+
+template <class F, std::size_t P>
+VORLA_LANE_INLINE F runAllpassSections(const F (&c)[P], F (&xPrev)[P], F (&yPrev)[P], F s) noexcept
+{
+    for (std::size_t j = 0; j < P; ++j)
+        s = stepAllpassSection(c[j], xPrev[j], yPrev[j], s);
+    return s;
+}
+
 namespace detail {
 
 // Runs one path: sections first, first + 2, first + 4, ...
@@ -102,12 +133,7 @@ template <std::size_t N>
 inline float runHalfbandPath(HalfbandFilter<N>& f, std::size_t first, float s) noexcept
 {
     for (std::size_t k = first; k < N; k += 2)
-    {
-        const float t = (s - f.yPrev[k]) * f.c[k] + f.xPrev[k];
-        f.xPrev[k] = s;
-        f.yPrev[k] = t;
-        s = t;
-    }
+        s = stepAllpassSection(f.c[k], f.xPrev[k], f.yPrev[k], s);
     return s;
 }
 

@@ -24,11 +24,29 @@
 // audio thread, whenever one of the four controls differs from the cached
 // value (exact comparison).  The chain passes block-constant controls, so
 // that is at most once per block.
+//
+// The filter step is written once, as stepToneStack over a lane type
+// (dsp/lanes.h), for one stack or several side by side in SIMD lanes.
 #pragma once
+
+#include "dsp/lanes.h"
 
 namespace vorla {
 
-struct ToneStack
+/// The normalised digital coefficients of stacks, one per lane.
+template <class L> struct ToneStackCoefficients
+{
+    L B0n{}, B1n{}, B2n{}, B3n{}; // B0/A0 .. B3/A0
+    L A1n{}, A2n{}, A3n{};        // A1/A0 .. A3/A0
+};
+
+/// The filter state of stacks (transposed direct form II), one per lane.
+template <class L> struct ToneStackState
+{
+    L s0{}, s1{}, s2{};
+};
+
+struct ToneStack : ToneStackCoefficients<double>, ToneStackState<double>
 {
     // Components (farads, ohms), stored by designToneStack.  The coefficient
     // formulas are evaluated from these, every product in its written order,
@@ -39,13 +57,8 @@ struct ToneStack
     // Rate terms: w = 2 * rate, w^2, w^3.
     double w = 0.0, w2 = 0.0, w3 = 0.0;
 
-    // Digital coefficients: A0 and the others divided by A0.
+    // A0 (the other digital coefficients, divided by it, are in the base).
     double A0 = 0.0;
-    double B0n = 0.0, B1n = 0.0, B2n = 0.0, B3n = 0.0;
-    double A1n = 0.0, A2n = 0.0, A3n = 0.0;
-
-    // State (transposed direct form II).
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0;
 
     // Control cache: the raw 0..1 values the coefficients were made for.
     double low = 10.0, mid = 10.0, high = 10.0, contour = 10.0;
@@ -65,6 +78,19 @@ void designToneStack(double C1, double C2, double C3, double R1, double R2, doub
 void updateToneStackCoefficients(ToneStack& ts, double low, double mid, double high,
                                  double contour) noexcept;
 
+// True when the controls differ from those the coefficients were made for.
+inline bool toneStackControlsChanged(const ToneStack& ts, double low, double mid, double high,
+                                     double contour) noexcept
+{
+    return low != ts.low || mid != ts.mid || high != ts.high || contour != ts.contour;
+}
+
+// The filter step of the stacks in the lanes, on coefficients already made
+// for the controls.  Audio thread.
+template <class L>
+VORLA_LANE_INLINE void stepToneStack(const ToneStackCoefficients<L>& k, ToneStackState<L>& state,
+                                     L& sample) noexcept;
+
 // One sample; low, mid, high and contour are the raw knob values (0..1).
 // Audio thread; no allocation.
 inline void processToneStack(ToneStack& ts, double low, double mid, double high, double contour,
@@ -74,20 +100,27 @@ inline void processToneStack(ToneStack& ts, double low, double mid, double high,
 // Inline implementation
 // ---------------------------------------------------------------------------
 
+template <class L>
+VORLA_LANE_INLINE void stepToneStack(const ToneStackCoefficients<L>& k, ToneStackState<L>& s,
+                                     L& sample) noexcept
+{
+    const L x = sample;
+    const L y = k.B0n * x + s.s0;
+    s.s0 = k.B1n * x + s.s1 - k.A1n * y;
+    s.s1 = k.B2n * x + s.s2 - k.A2n * y;
+    s.s2 = k.B3n * x - k.A3n * y;
+    sample = y;
+}
+
 inline void processToneStack(ToneStack& ts, double low, double mid, double high, double contour,
                              double& sample) noexcept
 {
-    if (low != ts.low || mid != ts.mid || high != ts.high || contour != ts.contour)
+    if (toneStackControlsChanged(ts, low, mid, high, contour))
     {
         // Audio thread: allocation-free coefficient update.
         updateToneStackCoefficients(ts, low, mid, high, contour);
     }
-    const double x = sample;
-    const double y = ts.B0n * x + ts.s0;
-    ts.s0 = ts.B1n * x + ts.s1 - ts.A1n * y;
-    ts.s1 = ts.B2n * x + ts.s2 - ts.A2n * y;
-    ts.s2 = ts.B3n * x - ts.A3n * y;
-    sample = y;
+    stepToneStack<double>(ts, ts, sample);
 }
 
 } // namespace vorla

@@ -32,9 +32,16 @@
 //
 // Arithmetic order is part of the sound: every formula is evaluated left to
 // right as written above, the curve in Horner form.
+//
+// The step is written once, as stepTriodeStage over a lane type (dsp/lanes.h):
+// one stage on a double, or two or four stages side by side in SIMD lanes,
+// each lane giving the bits of the one-stage step.  What it reads is split
+// into TriodeCoefficients (fixed between rate changes) and TriodeState (what
+// the step writes); the TriodeStage record is made of their double versions
+// plus the components only the set-up uses.
 #pragma once
 
-#include <cmath>
+#include "dsp/lanes.h"
 
 namespace vorla {
 
@@ -46,37 +53,45 @@ struct TriodeCurve
     double c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, c10, c11, c12;
 };
 
-struct TriodeStage
+/// What the step reads of a stage: one lane per stage.
+template <class L> struct TriodeCoefficients
 {
-    // Components (ohms, farads, volts).
+    // Components the step uses (volts, farads).
+    L Vb{}; // supply voltage
+    L Ck{}; // cathode bypass capacitor
+
+    // Curve (copy of the set's TriodeCurve).
+    L c0{}, c1{}, c2{}, c3{}, c4{}, c5{}, c6{}, c7{}, c8{}, c9{}, c10{}, c11{}, c12{};
+
+    // Derived coefficients.
+    L F{};            // Rg * 0.00375 + 1e-20, grid-current factor
+    L halfInvF{};     // 1 / (2 F)
+    L invRg{};        // 1 / (Rg + 1e-20)
+    L invRp{};        // 1 / (Rp + 1e-20)
+    L cathodeCoef{};  // T Rk / (T + Rk Ck)
+    L couplingCoef{}; // tau / (tau + T), tau = (Ra + Rb) Cc
+};
+
+/// What the step writes: one lane per stage.
+template <class L> struct TriodeState
+{
+    L Vg{};  // grid voltage after grid-current limiting
+    L Vk{};  // cathode voltage, never negative
+    L Vp{};  // plate voltage
+    L Ig{};  // grid current of the last sample
+    L Ip{};  // plate current of the last sample
+    L out{}; // coupling high-pass output (the stage output)
+};
+
+struct TriodeStage : TriodeCoefficients<double>, TriodeState<double>
+{
+    // Components only the set-up reads (ohms, farads).
     double Rg = 0.0; // grid series resistor
     double Rk = 0.0; // cathode resistor
-    double Ck = 0.0; // cathode bypass capacitor
-    double Vb = 0.0; // supply voltage
     double Rp = 0.0; // plate resistor
     double Ra = 0.0; // coupling network, first resistor
     double Rb = 0.0; // coupling network, second resistor
     double Cc = 0.0; // coupling capacitor (sees Ra + Rb)
-
-    // Curve (copy of the set's TriodeCurve).
-    double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0, c4 = 0.0, c5 = 0.0, c6 = 0.0;
-    double c7 = 0.0, c8 = 0.0, c9 = 0.0, c10 = 0.0, c11 = 0.0, c12 = 0.0;
-
-    // Derived coefficients.
-    double F = 0.0;            // Rg * 0.00375 + 1e-20, grid-current factor
-    double halfInvF = 0.0;     // 1 / (2 F)
-    double invRg = 0.0;        // 1 / (Rg + 1e-20)
-    double invRp = 0.0;        // 1 / (Rp + 1e-20)
-    double cathodeCoef = 0.0;  // T Rk / (T + Rk Ck)
-    double couplingCoef = 0.0; // tau / (tau + T), tau = (Ra + Rb) Cc
-
-    // State.
-    double Vg = 0.0;  // grid voltage after grid-current limiting
-    double Vk = 0.0;  // cathode voltage, never negative
-    double Vp = 0.0;  // plate voltage
-    double Ig = 0.0;  // grid current of the last sample
-    double Ip = 0.0;  // plate current of the last sample
-    double out = 0.0; // coupling high-pass output (the stage output)
 };
 
 // Fills the record and solves the operating point.  rate is the processing
@@ -89,64 +104,86 @@ void initTriodeStage(TriodeStage& stage, double Rg, double Rk, double Ck, double
 // couplingCoef; voltages, currents and the coupling output are kept.
 void updateTriodeStageRate(TriodeStage& stage, double T);
 
-// Plate-to-cathode voltage of the stage's curve at grid-to-cathode voltage v
-// (Horner form; one division).
-inline double evaluateTriodeCurve(const TriodeStage& s, double v) noexcept;
+// Plate-to-cathode voltage of the curve `k` at grid-to-cathode voltage v
+// (Horner form; one division), per lane.
+template <class L>
+VORLA_LANE_INLINE L evaluateTriodeCurve(const TriodeCoefficients<L>& k, L v) noexcept;
 
-// One sample: grid drive (volts) in, stage output (volts) out.  rate is the
-// current processing rate in hertz.  Audio thread; no allocation.
+// One step of the stages in the lanes: grid drive (volts) in `sample`,
+// stage output (volts) out; `rate` is the processing rate in hertz.
+// Audio thread; no allocation.
+template <class L>
+VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeState<L>& state,
+                                       L& sample, L rate) noexcept;
+
+// One sample of one stage.  rate is the current processing rate in hertz.
+// Audio thread; no allocation.
 inline void processTriodeStage(TriodeStage& stage, double& sample, const double& rate) noexcept;
 
 // ---------------------------------------------------------------------------
 // Inline implementation
 // ---------------------------------------------------------------------------
 
-inline double evaluateTriodeCurve(const TriodeStage& s, double v) noexcept
+template <class L>
+VORLA_LANE_INLINE L evaluateTriodeCurve(const TriodeCoefficients<L>& k, L v) noexcept
 {
-    const double num =
-        ((((((s.c12 * v + s.c10) * v + s.c8) * v + s.c6) * v + s.c4) * v + s.c2) * v + s.c0);
-    const double den =
-        ((((((s.c11 * v + s.c9) * v + s.c7) * v + s.c5) * v + s.c3) * v + s.c1) * v + 1.0);
+    const L one = lanes::splat<L>(1.0);
+    const L num =
+        ((((((k.c12 * v + k.c10) * v + k.c8) * v + k.c6) * v + k.c4) * v + k.c2) * v + k.c0);
+    const L den =
+        ((((((k.c11 * v + k.c9) * v + k.c7) * v + k.c5) * v + k.c3) * v + k.c1) * v + one);
     return num / den;
 }
 
-inline void processTriodeStage(TriodeStage& s, double& sample, const double& rate) noexcept
+template <class L>
+VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeState<L>& s, L& sample,
+                                       L rate) noexcept
 {
-    const double x = sample;
-    const double vkOld = s.Vk;
+    using namespace lanes;
+    const L zero = splat<L>(0.0);
+    const L one = splat<L>(1.0);
+    const L x = sample;
+    const L vkOld = s.Vk;
+    const L drive = x - vkOld;
 
-    // 1-2. Grid current: the grid clamps against the cathode through Rg.
-    if (x - vkOld >= 0.0)
+    // 1-2. Grid current: where the grid would rise above the cathode, it
+    // clamps against it through Rg.  The square root is only worked out when
+    // some lane needs it.
+    const Mask<L> conducting = greaterEqual(drive, zero);
+    L Vg = x;
+    if (any(conducting))
     {
-        s.Vg = (std::sqrt(1.0 + 4.0 * s.F * (x - vkOld)) + 2.0 * s.F * vkOld - 1.0) * s.halfInvF;
+        const L clamped =
+            (sqrt(one + splat<L>(4.0) * k.F * drive) + splat<L>(2.0) * k.F * vkOld - one) *
+            k.halfInvF;
+        Vg = select(conducting, clamped, x);
     }
-    else
-    {
-        s.Vg = x;
-    }
-    s.Ig = (x - s.Vg) * s.invRg;
+    const L Ig = (x - Vg) * k.invRg;
 
-    // 3-5. Plate from the curve, cut off below -10 V, limited by the supply.
-    const double v = s.Vg - vkOld;
-    const double vpk = (v < -10.0) ? s.Vb : evaluateTriodeCurve(s, v);
-    double vpNew = vpk + vkOld;
-    if (vpNew > s.Vb + vkOld)
-    {
-        vpNew = s.Vb + vkOld;
-    }
-    s.Ip = (s.Vb - vpNew) * s.invRp;
+    // 3-5. Plate from the curve, cut off below -10 V, limited by the supply:
+    // min(limit, vpNew) keeps vpNew unless vpNew > limit.
+    const L v = Vg - vkOld;
+    const L vpk = select(lessThan(v, splat<L>(-10.0)), k.Vb, evaluateTriodeCurve(k, v));
+    const L vpNew = min(k.Vb + vkOld, vpk + vkOld);
+    const L Ip = (k.Vb - vpNew) * k.invRp;
 
     // 6. Coupling capacitor as a first-order high-pass on the plate swing.
-    s.out = s.couplingCoef * (s.out + vpNew - s.Vp);
-    s.Vp = vpNew;
-    sample = s.out;
+    const L out = k.couplingCoef * (s.out + vpNew - s.Vp);
+    sample = out;
 
-    // 7. Cathode: backward Euler of Rk || Ck.
-    s.Vk = (s.Ip + s.Ig + s.Ck * vkOld * rate) * s.cathodeCoef;
-    if (s.Vk <= 0.0)
-    {
-        s.Vk = 0.0;
-    }
+    // 7. Cathode: backward Euler of Rk || Ck, never below 0.
+    const L vk = (Ip + Ig + k.Ck * vkOld * rate) * k.cathodeCoef;
+    s.Vg = Vg;
+    s.Vk = select(lessEqual(vk, zero), zero, vk);
+    s.Vp = vpNew;
+    s.Ig = Ig;
+    s.Ip = Ip;
+    s.out = out;
+}
+
+inline void processTriodeStage(TriodeStage& stage, double& sample, const double& rate) noexcept
+{
+    stepTriodeStage<double>(stage, stage, sample, rate);
 }
 
 } // namespace vorla

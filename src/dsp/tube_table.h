@@ -23,9 +23,15 @@
 //     a  = 2 (y0 - y1) + m0 + m1,  b = 3 (y1 - y0) - 2 m0 - m1
 //     y  = y0 + t (m0 + t (b + t a))
 //   exact at the table points.  No state; one division per call.
+//
+// Written once over a lane type (dsp/lanes.h): lookupTubeCurve<L> looks up
+// every lane, with the range tests as per-lane selects and the table rows
+// fetched per lane; inside (-180, 180) the index 10 x + 1999 is positive, so
+// truncation is its floor.
 #pragma once
 
-#include <cmath>
+#include "dsp/lanes.h"
+
 #include <cstddef>
 
 namespace vorla {
@@ -47,6 +53,9 @@ struct TubeTable
 // The compiled-in curve (generated translation unit).
 extern const TubeTable kTubeTable;
 
+// The curve output for every lane of x.  Audio thread; no state.
+template <class L> VORLA_LANE_INLINE L lookupTubeCurve(L x) noexcept;
+
 // Replaces the sample by the curve output and returns that output.
 // Audio thread; no state, no allocation.
 inline double lookupTubeTable(double& sample) noexcept;
@@ -55,36 +64,51 @@ inline double lookupTubeTable(double& sample) noexcept;
 // Inline implementation
 // ---------------------------------------------------------------------------
 
+template <class L> VORLA_LANE_INLINE L lookupTubeCurve(L x) noexcept
+{
+    using namespace lanes;
+    constexpr int W = kWidth<L>;
+    const TubePoint* p = kTubeTable.pairs;
+    const Mask<L> low = lessEqual(x, splat<L>(-180.0));
+    // Not below 180: 180 or more, or NaN.
+    const Mask<L> high = notLessThan(x, splat<L>(180.0));
+
+    // Lanes outside (-180, 180) look up the centre row; their result is
+    // replaced below.
+    const L inside = select(low, splat<L>(0.0), select(high, splat<L>(0.0), x));
+    double position[W];
+    toLanes(splat<L>(10.0) * inside + splat<L>(1999.0), position);
+    double x0[W], x1[W], ym[W], y0[W], y1[W], y2[W];
+    for (int lane = 0; lane < W; ++lane)
+    {
+        const int i = static_cast<int>(position[lane]);
+        x0[lane] = p[i].x;
+        x1[lane] = p[i + 1].x;
+        ym[lane] = p[i - 1].y;
+        y0[lane] = p[i].y;
+        y1[lane] = p[i + 1].y;
+        y2[lane] = p[i + 2].y;
+    }
+    const L vy0 = fromLanes<L>(y0);
+    const L vy1 = fromLanes<L>(y1);
+    const L vx0 = fromLanes<L>(x0);
+    const L t = (x - vx0) / (fromLanes<L>(x1) - vx0);
+    const L half = splat<L>(0.5);
+    const L m0 = (vy1 - fromLanes<L>(ym)) * half;
+    const L m1 = (fromLanes<L>(y2) - vy0) * half;
+    const L a = splat<L>(2.0) * (vy0 - vy1) + m0 + m1;
+    const L b = splat<L>(3.0) * (vy1 - vy0) - splat<L>(2.0) * m0 - m1;
+    const L curve = vy0 + t * (m0 + t * (b + t * a));
+
+    L result = select(low, splat<L>(p[0].y), curve);
+    result = select(high, splat<L>(p[kTubeTableSize - 1].y), result);
+    return result;
+}
+
 inline double lookupTubeTable(double& sample) noexcept
 {
-    const TubePoint* p = kTubeTable.pairs;
-    const double x = sample;
-    double result;
-    if (x <= -180.0)
-    {
-        result = p[0].y;
-    }
-    else if (x >= 180.0 || std::isnan(x))
-    {
-        result = p[kTubeTableSize - 1].y;
-    }
-    else
-    {
-        // Strictly inside (-180, 180): i is 199..3798, so i-1 .. i+2 exist.
-        const int i = static_cast<int>(std::floor(10.0 * x + 1999.0));
-        const double t = (x - p[i].x) / (p[i + 1].x - p[i].x);
-        const double ym = p[i - 1].y;
-        const double y0 = p[i].y;
-        const double y1 = p[i + 1].y;
-        const double y2 = p[i + 2].y;
-        const double m0 = (y1 - ym) * 0.5;
-        const double m1 = (y2 - y0) * 0.5;
-        const double a = 2.0 * (y0 - y1) + m0 + m1;
-        const double b = 3.0 * (y1 - y0) - 2.0 * m0 - m1;
-        result = y0 + t * (m0 + t * (b + t * a));
-    }
-    sample = result;
-    return result;
+    sample = lookupTubeCurve<double>(sample);
+    return sample;
 }
 
 } // namespace vorla

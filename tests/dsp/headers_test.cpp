@@ -6,6 +6,7 @@
 
 #include "dsp/biquad.h"
 #include "dsp/halfband.h"
+#include "dsp/lanes.h"
 #include "dsp/tone_stack.h"
 #include "dsp/triode_sets.h"
 #include "dsp/triode_stage.h"
@@ -29,6 +30,11 @@ static_assert(std::is_trivially_copyable_v<HalfbandFilter12>);
 static_assert(noexcept(lookupTubeTable(std::declval<double&>())));
 static_assert(noexcept(processBiquad(std::declval<Biquad&>(), std::declval<double&>())));
 static_assert(kTubeRestOutput == -0.212997229504);
+// The lane records are plain lists of lane fields (gatherLanes reads them so).
+static_assert(sizeof(TriodeCoefficients<__m256d>) == 21 * sizeof(__m256d));
+static_assert(sizeof(TriodeState<__m128d>) == 6 * sizeof(__m128d));
+static_assert(sizeof(BiquadCoefficients<__m256d>) == 6 * sizeof(__m256d));
+static_assert(sizeof(ToneStackCoefficients<__m128d>) == 7 * sizeof(__m128d));
 
 } // namespace
 } // namespace vorla

@@ -1,0 +1,110 @@
+// One chunk of host samples through the amplifier: up-sampling, the model
+// over every oversampled sample (chain/model_loops.h) and down-sampling
+// (chain/resample.h), with the lane layout the processor allows.
+#include "chain/chunk_process.h"
+
+#include "chain/model_loops.h"
+#include "chain/resample.h"
+#include "chain/voicing_graph.h"
+
+namespace vorla {
+
+namespace {
+
+/// The three phases of a chunk on the lane layout `Layout`.
+template <class Layout>
+VORLA_LANE_INLINE void processChunk(Layout& layout, AmpChannel* const* sides, int factor,
+                                    int frames, ChunkBuffers& b, const BlockSnapshot& snapshot,
+                                    const double& rate) noexcept
+{
+    using Sample = typename Layout::Sample;
+    constexpr bool stereo = lanes::kWidth<Sample> == 2;
+    AmpChannel& first = *sides[0];
+    AmpChannel& second = *sides[stereo ? 1 : 0];
+    const int count = resample::upsampleChunk(first, second, stereo, factor, frames, b);
+    ChannelLanes<Sample> filters;
+    filters.load(sides, snapshot);
+    Sample* x;
+    if constexpr (stereo)
+        x = b.stereoModel;
+    else
+        x = b.monoModel;
+    loops::runModel(layout, filters, sides, x, count, b.flags, snapshot, rate);
+    filters.storeStates(sides);
+    resample::downsampleChunk(first, second, stereo, factor, frames, b);
+}
+
+// The AVX chunks are compiled for 256-bit registers as a whole (flatten
+// folds every step into them, so no lane operation stays a call).
+
+VORLA_AVX __attribute__((flatten)) void processMonoChunkWide(AmpChannel& side, int factor,
+                                                             int frames, ChunkBuffers& b,
+                                                             const BlockSnapshot& snapshot,
+                                                             const double& rate) noexcept
+{
+    AmpChannel* sides[1] = {&side};
+    loops::MonoWide layout(rate);
+    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+}
+
+VORLA_AVX __attribute__((flatten)) void
+processStereoChunkWide(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                       ChunkBuffers& b, const BlockSnapshot& snapshot, const double& rate) noexcept
+{
+    AmpChannel* sides[2] = {&first, &second};
+    loops::StereoWide layout(rate);
+    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+}
+
+} // namespace
+
+void processMonoChunk(AmpChannel& side, int factor, int frames, ChunkBuffers& buffers,
+                      const BlockSnapshot& snapshot, const double& rate) noexcept
+{
+    if (buffers.wideLanes)
+    {
+        processMonoChunkWide(side, factor, frames, buffers, snapshot, rate);
+        return;
+    }
+    AmpChannel* sides[1] = {&side};
+    loops::MonoNarrow layout(rate);
+    processChunk(layout, sides, factor, frames, buffers, snapshot, rate);
+}
+
+void processStereoChunk(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                        ChunkBuffers& buffers, const BlockSnapshot& snapshot,
+                        const double& rate) noexcept
+{
+    if (buffers.wideLanes)
+    {
+        processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
+        return;
+    }
+    AmpChannel* sides[2] = {&first, &second};
+    loops::StereoNarrow layout(rate);
+    processChunk(layout, sides, factor, frames, buffers, snapshot, rate);
+}
+
+void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot& s,
+                 const PairFlags& flags, const double& rate) noexcept
+{
+    // The reference order: every segment of the chain on a, then on b (each
+    // element sees a before b, which is all the order that matters).
+    AmpChannel* sides[1] = {&channel};
+    ChannelLanes<double> filters;
+    filters.load(sides, s);
+    const Voicing& voicing = *kVoicings[static_cast<std::size_t>(voicingIndex(flags))];
+    for (double* x : {&a, &b})
+    {
+        *x = *x * s.inputGain;
+        stepStageRecords(sides, kInputStage.stage, *x, rate);
+        runBeforeFirst(filters, *x, s, flags);
+        stepStageRecords(sides, voicing.first.stage, *x, rate);
+        runBeforeSecond(filters, *x, s, flags);
+        stepStageRecords(sides, voicing.second.stage, *x, rate);
+        runAfterSecond(filters, *x, s, flags);
+    }
+    filters.storeStates(sides);
+}
+
+} // namespace vorla

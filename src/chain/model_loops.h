@@ -1,0 +1,310 @@
+// model_loops.h - the model over a chunk of oversampled samples,
+// software-pipelined.
+//
+// One oversampled sample passes three triode stages in series (the input
+// stage and the voicing's two), each a long chain of dependent arithmetic
+// (square root, a rational curve with a division, the cathode feedback).
+// Sample by sample, every stage would wait for the one before it.  Here the
+// three stages work on three different samples at once: in the iteration
+// for sample u the input stage takes u, the voicing's first stage the
+// sample kFirstLag before it and the second stage the sample kSecondLag
+// before it, and the voicing's tail and the power section (voicing_graph.h)
+// run kTailLag behind.  The three stage steps of an iteration are
+// independent, so a lane layout steps them as lanes of one SIMD instruction
+// stream, and the lags leave the filters between the stages (and the
+// shaper's exp calls) a few iterations to finish, so the processor overlaps
+// them with the next stage steps instead of waiting.
+//
+// Exactness: every stage, filter and the tone stack keeps its own state and
+// still sees its own samples in order, and every lane gives the scalar bits
+// (dsp/lanes.h), so the result is the bits of sample-by-sample processing.
+//
+// Lane layouts (the same loop serves all four):
+//   MonoWide      one side, AVX: input, first and second stage in lanes 0-2
+//                 of one 256-bit step (lane 3 repeats lane 0)
+//   MonoNarrow    one side, SSE2: input and first stage in one 128-bit step,
+//                 the second stage on a double
+//   StereoWide    both sides, AVX: input and first stage of both sides in
+//                 one 256-bit step, the second stages in one 128-bit step
+//   StereoNarrow  both sides, SSE2: one 128-bit step per stage
+// Only the *Wide layouts use AVX; their callers are AVX functions chosen
+// when the effect found the processor has AVX.
+#pragma once
+
+#include "chain/voicing_graph.h"
+
+#include <algorithm>
+
+namespace vorla::loops {
+
+/// How many samples the voicing's first stage, its second stage and the
+/// tail run behind the input stage.  Any lags give the same bits; these
+/// measured best on a Zen 4 (the first lag covers the filters before the
+/// first stage, the second those between the stages, the tail the shaper).
+inline constexpr int kFirstLag = 2;
+inline constexpr int kSecondLag = 4;
+inline constexpr int kTailLag = 5;
+static_assert(0 < kFirstLag && kFirstLag < kSecondLag && kSecondLag <= kTailLag);
+
+/// Stages stepped together in the lanes of one L: their coefficients and
+/// states in lanes while bound, written back when unbound.  A lane without a
+/// stage of its own repeats lane 0 (same input, same state, same bits) into
+/// a spare record.
+template <class L> struct StageGroup
+{
+    static constexpr int W = lanes::kWidth<L>;
+    TriodeCoefficients<L> k;
+    TriodeState<L> state;
+    TriodeState<double>* records[W] = {};
+    TriodeState<double> spare[W];
+
+    VORLA_LANE_INLINE void bind(TriodeStage* const* stages, int used) noexcept
+    {
+        const TriodeCoefficients<double>* coefficients[W];
+        const TriodeState<double>* states[W];
+        for (int i = 0; i < W; ++i)
+        {
+            TriodeStage* stage = i < used ? stages[i] : stages[0];
+            coefficients[i] = stage;
+            states[i] = stage;
+            records[i] = i < used ? static_cast<TriodeState<double>*>(stage) : &spare[i];
+        }
+        k = gatherLanes<TriodeCoefficients, L>(coefficients);
+        state = gatherLanes<TriodeState, L>(states);
+    }
+
+    VORLA_LANE_INLINE void unbind() noexcept { scatterLanes<TriodeState, L>(state, records); }
+
+    VORLA_LANE_INLINE void step(L& x, L rate) noexcept { stepTriodeStage(k, state, x, rate); }
+};
+
+/// The three stages of an iteration: the input stage and the first and
+/// second stage of the voicings of the samples they take.
+struct StagesOf
+{
+    TriodeStage* input;
+    TriodeStage* first;
+    TriodeStage* second;
+
+    static StagesOf of(AmpChannel& side, int firstVoicing, int secondVoicing) noexcept
+    {
+        return {&(side.*kInputStage.stage),
+                &(side.*kVoicings[static_cast<std::size_t>(firstVoicing)]->first.stage),
+                &(side.*kVoicings[static_cast<std::size_t>(secondVoicing)]->second.stage)};
+    }
+};
+
+struct MonoWide
+{
+    using Sample = double;
+    StageGroup<__m256d> group;
+    __m256d rate;
+
+    VORLA_AVX explicit MonoWide(double processRate) noexcept
+        : rate(lanes::splat<__m256d>(processRate))
+    {
+    }
+
+    VORLA_AVX void bind(AmpChannel* const* sides, int v1, int v2) noexcept
+    {
+        const StagesOf s = StagesOf::of(*sides[0], v1, v2);
+        TriodeStage* stages[3] = {s.input, s.first, s.second};
+        group.bind(stages, 3);
+    }
+    VORLA_AVX void unbind() noexcept { group.unbind(); }
+
+    VORLA_AVX void step(double& in, double& first, double& second) noexcept
+    {
+        __m256d x = _mm256_setr_pd(in, first, second, in);
+        group.step(x, rate);
+        const __m128d low = _mm256_castpd256_pd128(x);
+        in = _mm_cvtsd_f64(low);
+        first = _mm_cvtsd_f64(_mm_unpackhi_pd(low, low));
+        second = _mm_cvtsd_f64(_mm256_extractf128_pd(x, 1));
+    }
+};
+
+struct MonoNarrow
+{
+    using Sample = double;
+    StageGroup<__m128d> pair;
+    StageGroup<double> single;
+    __m128d rate;
+
+    explicit MonoNarrow(double processRate) noexcept : rate(lanes::splat<__m128d>(processRate)) {}
+
+    VORLA_LANE_INLINE void bind(AmpChannel* const* sides, int v1, int v2) noexcept
+    {
+        const StagesOf s = StagesOf::of(*sides[0], v1, v2);
+        TriodeStage* both[2] = {s.input, s.first};
+        pair.bind(both, 2);
+        single.bind(&s.second, 1);
+    }
+    VORLA_LANE_INLINE void unbind() noexcept
+    {
+        pair.unbind();
+        single.unbind();
+    }
+
+    VORLA_LANE_INLINE void step(double& in, double& first, double& second) noexcept
+    {
+        __m128d x = _mm_setr_pd(in, first);
+        pair.step(x, rate);
+        single.step(second, _mm_cvtsd_f64(rate));
+        in = _mm_cvtsd_f64(x);
+        first = _mm_cvtsd_f64(_mm_unpackhi_pd(x, x));
+    }
+};
+
+struct StereoWide
+{
+    using Sample = __m128d; // lane 0 the first side, lane 1 the second
+    StageGroup<__m256d> quad;
+    StageGroup<__m128d> pair;
+    __m256d rate;
+
+    VORLA_AVX explicit StereoWide(double processRate) noexcept
+        : rate(lanes::splat<__m256d>(processRate))
+    {
+    }
+
+    VORLA_AVX void bind(AmpChannel* const* sides, int v1, int v2) noexcept
+    {
+        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
+        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
+        TriodeStage* four[4] = {a.input, b.input, a.first, b.first};
+        TriodeStage* two[2] = {a.second, b.second};
+        quad.bind(four, 4);
+        pair.bind(two, 2);
+    }
+    VORLA_AVX void unbind() noexcept
+    {
+        quad.unbind();
+        pair.unbind();
+    }
+
+    VORLA_AVX void step(__m128d& in, __m128d& first, __m128d& second) noexcept
+    {
+        __m256d x = _mm256_insertf128_pd(_mm256_castpd128_pd256(in), first, 1);
+        quad.step(x, rate);
+        pair.step(second, _mm256_castpd256_pd128(rate));
+        in = _mm256_castpd256_pd128(x);
+        first = _mm256_extractf128_pd(x, 1);
+    }
+};
+
+struct StereoNarrow
+{
+    using Sample = __m128d;
+    StageGroup<__m128d> input, first, second;
+    __m128d rate;
+
+    explicit StereoNarrow(double processRate) noexcept : rate(lanes::splat<__m128d>(processRate)) {}
+
+    VORLA_LANE_INLINE void bind(AmpChannel* const* sides, int v1, int v2) noexcept
+    {
+        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
+        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
+        TriodeStage* inputs[2] = {a.input, b.input};
+        TriodeStage* firsts[2] = {a.first, b.first};
+        TriodeStage* seconds[2] = {a.second, b.second};
+        input.bind(inputs, 2);
+        first.bind(firsts, 2);
+        second.bind(seconds, 2);
+    }
+    VORLA_LANE_INLINE void unbind() noexcept
+    {
+        input.unbind();
+        first.unbind();
+        second.unbind();
+    }
+
+    VORLA_LANE_INLINE void step(__m128d& in, __m128d& x1, __m128d& x2) noexcept
+    {
+        input.step(in, rate);
+        first.step(x1, rate);
+        second.step(x2, rate);
+    }
+};
+
+/// The samples x[0 .. count) (flags[u / 2] belong to sample u) through the
+/// model of `sides` (one, or two in lock-step), with the lane layout
+/// `stages`.  `k` holds the sides' filters in lanes.
+template <class Layout>
+VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sample>& k,
+                                AmpChannel* const* sides, typename Layout::Sample* __restrict x,
+                                int count, const PairFlags* __restrict flags,
+                                const BlockSnapshot& s, const double& rate) noexcept
+{
+    using Sample = typename Layout::Sample;
+    const Sample inputGain = lanes::splat<Sample>(s.inputGain);
+    const auto voicingOf = [flags](int sample) { return voicingIndex(flags[sample / 2]); };
+
+    // Iteration u outside the lane layout, at the edges of the chunk where
+    // not all three stages have a sample: each stage steps on its records.
+    const auto edge = [&](int u) {
+        if (u < count)
+        {
+            x[u] = x[u] * inputGain;
+            stepStageRecords(sides, kInputStage.stage, x[u], rate);
+            runBeforeFirst(k, x[u], s, flags[u / 2]);
+        }
+        const int f = u - kFirstLag;
+        if (f >= 0 && f < count)
+        {
+            const auto stage = kVoicings[static_cast<std::size_t>(voicingOf(f))]->first.stage;
+            stepStageRecords(sides, stage, x[f], rate);
+            runBeforeSecond(k, x[f], s, flags[f / 2]);
+        }
+        const int g = u - kSecondLag;
+        if (g >= 0 && g < count)
+            stepStageRecords(sides, kVoicings[static_cast<std::size_t>(voicingOf(g))]->second.stage,
+                             x[g], rate);
+        const int t = u - kTailLag;
+        if (t >= 0 && t < count)
+            runAfterSecond(k, x[t], s, flags[t / 2]);
+    };
+
+    const int end = count + kTailLag;
+    int u = 0;
+    for (; u < std::min(kSecondLag, end); ++u)
+        edge(u);
+    if (u < count)
+    {
+        int bound1 = voicingOf(u - kFirstLag);
+        int bound2 = voicingOf(u - kSecondLag);
+        stages.bind(sides, bound1, bound2);
+        for (; u < count; ++u)
+        {
+            const int f = u - kFirstLag;
+            const int g = u - kSecondLag;
+            const int v1 = voicingOf(f);
+            const int v2 = voicingOf(g);
+            if (v1 != bound1 || v2 != bound2)
+            {
+                // A voicing change reaches a stage: other stages take the lanes.
+                stages.unbind();
+                stages.bind(sides, v1, v2);
+                bound1 = v1;
+                bound2 = v2;
+            }
+            Sample in = x[u] * inputGain;
+            Sample first = x[f];
+            Sample second = x[g];
+            stages.step(in, first, second);
+            runBeforeFirst(k, in, s, flags[u / 2]);
+            runBeforeSecond(k, first, s, flags[f / 2]);
+            x[u] = in;
+            x[f] = first;
+            x[g] = second;
+            const int t = u - kTailLag;
+            if (t >= 0)
+                runAfterSecond(k, x[t], s, flags[t / 2]);
+        }
+        stages.unbind();
+    }
+    for (; u < end; ++u)
+        edge(u);
+}
+
+} // namespace vorla::loops

@@ -1,0 +1,471 @@
+// voicing_graph.h - what the amplifier is made of, and the lanes it runs on.
+//
+// The preamp voicings are data: each is one table of its signal path (the
+// gains, filters with their designs, and the two triode stages with their
+// component sets), and everything else in the chain (the design of every
+// filter and stage, the model loops, the finiteness check) is derived from
+// these tables.  Adding a voicing means adding its AmpChannel members and
+// one table here, and naming the switches that select it (voicingIndex).
+//
+// One oversampled sample of a side runs, in order:
+//   input segment    input gain, the input stage
+//   before first     the voicing's elements up to its first stage
+//   first stage
+//   before second    the elements between its two stages
+//   second stage
+//   after second     the elements after its second stage, then the power
+//                    section: tone stack, power-stage level, tube curve and
+//                    DC blocker
+// The loops (chain/model_loops.cpp) run these segments software-pipelined,
+// on one side (Sample = double) or on both sides in lock-step (Sample =
+// __m128d, lane 0 the first side, lane 1 the second).  Every element keeps
+// its own state and sees its samples in order, so any overlap gives the bits
+// of sample-by-sample processing.
+#pragma once
+
+#include "chain/amp_channel.h"
+#include "dsp/biquad.h"
+#include "dsp/lanes.h"
+#include "dsp/tone_stack.h"
+#include "dsp/triode_sets.h"
+#include "dsp/triode_stage.h"
+#include "dsp/tube_table.h"
+
+#include <array>
+#include <cstddef>
+#include <utility>
+
+// The segments fold into the per-sample loops: a call per segment and
+// sample costs more than the segment's arithmetic.
+#define VORLA_SEGMENT inline __attribute__((always_inline))
+
+namespace vorla {
+
+// --- Gains of the voicings --------------------------------------------------------------
+
+/// Clean: the divider from the input stage's plate into the first stage.
+inline constexpr double kCleanPad = 0.22;
+/// Clean, normal: the further divider that the bright shelf replaces.
+inline constexpr double kCleanNormalPad = 0.0766;
+/// Clean, bright: the divider after the bright shelf (which keeps the highs).
+inline constexpr double kCleanBrightPad = 0.1;
+/// Clean: make-up gain after the second stage, normal and bright (less, as
+/// the bright path kept the highs).
+inline constexpr double kCleanMakeup = 6.0;
+inline constexpr double kCleanBrightMakeup = 5.3;
+/// Crunch, normal: half level into the drive; the bright shelf gives the same
+/// 0.5 at low frequencies and keeps the highs.
+inline constexpr double kCrunchPad = 0.5;
+/// Overdrive: the boost switch doubles the gain between the stages ...
+inline constexpr double kOverdriveBoost = 2.0;
+/// ... on top of the fixed interstage gain.
+inline constexpr double kOverdriveInterstage = 1.8;
+
+// --- Voicing tables --------------------------------------------------------------------
+
+/// A second-order section's design at the processing rate (dsp/biquad.h).
+struct BiquadDesign
+{
+    enum class Kind
+    {
+        Lowpass,
+        LowShelf,
+        Peak,
+        Highpass,
+    };
+    Kind kind = Kind::Lowpass;
+    double frequency = 0.0; // hertz
+    double q = 0.0;
+    double gain = 0.0; // linear: DC gain of a shelf, centre gain of a peak
+};
+
+constexpr BiquadDesign lowpass(double f, double q)
+{
+    return {BiquadDesign::Kind::Lowpass, f, q, 0.0};
+}
+constexpr BiquadDesign lowShelf(double f, double q, double gain)
+{
+    return {BiquadDesign::Kind::LowShelf, f, q, gain};
+}
+constexpr BiquadDesign peak(double f, double q, double gain)
+{
+    return {BiquadDesign::Kind::Peak, f, q, gain};
+}
+constexpr BiquadDesign highpass(double f, double q)
+{
+    return {BiquadDesign::Kind::Highpass, f, q, 0.0};
+}
+
+/// Which pairs an element acts on (the switches are read per pair).
+enum class When
+{
+    Always,
+    Bright,    // bright switch on
+    NotBright, // bright switch off
+    Boost,     // boost switch on
+};
+
+/// One element of a voicing's path.
+struct Element
+{
+    enum class Kind
+    {
+        None, // an unused place in a list
+        Gain, // x *= gain
+        Knob, // x *= a value of the block snapshot (a drive law)
+        Filter,
+        Shaper, // stageShaper
+    };
+    Kind kind = Kind::None;
+    When when = When::Always;
+    double gain = 0.0;
+    double BlockSnapshot::*knob = nullptr;
+    Biquad AmpChannel::*filter = nullptr;
+    BiquadDesign design{};
+};
+
+constexpr Element gain(double g, When when = When::Always)
+{
+    return {Element::Kind::Gain, when, g, nullptr, nullptr, {}};
+}
+constexpr Element knob(double BlockSnapshot::*value)
+{
+    return {Element::Kind::Knob, When::Always, 0.0, value, nullptr, {}};
+}
+constexpr Element filter(Biquad AmpChannel::*f, BiquadDesign design, When when = When::Always)
+{
+    return {Element::Kind::Filter, when, 0.0, nullptr, f, design};
+}
+constexpr Element shaper()
+{
+    return {Element::Kind::Shaper, When::Always, 0.0, nullptr, nullptr, {}};
+}
+
+using ElementList = std::array<Element, 4>;
+
+/// A triode stage of the chain and the component set it is built from.
+struct StageUse
+{
+    TriodeStage AmpChannel::*stage = nullptr;
+    const TriodeComponentSet* set = nullptr;
+};
+
+/// One preamp voicing: two stages and what comes before, between and after.
+struct Voicing
+{
+    ElementList beforeFirst;
+    StageUse first;
+    ElementList beforeSecond;
+    StageUse second;
+    ElementList afterSecond;
+};
+
+// clang-format off
+inline constexpr Voicing kCleanVoicing = {
+    .beforeFirst = {gain(kCleanPad),
+                    gain(kCleanNormalPad, When::NotBright),
+                    filter(&AmpChannel::cleanBrightShelf, lowShelf(720.0, 0.7, 0.5), When::Bright),
+                    gain(kCleanBrightPad, When::Bright)},
+    .first = {&AmpChannel::cleanStage1, &kTriodeSetS1},
+    // Bass cut and treble roll-off between the stages.
+    .beforeSecond = {filter(&AmpChannel::cleanShelf, lowShelf(600.0, 0.7, 0.25)),
+                     filter(&AmpChannel::cleanLowpass, lowpass(4800.0, 1.0))},
+    .second = {&AmpChannel::cleanStage2, &kTriodeSetS4},
+    .afterSecond = {gain(kCleanMakeup, When::NotBright),
+                    gain(kCleanBrightMakeup, When::Bright)},
+};
+
+inline constexpr Voicing kCrunchVoicing = {
+    .beforeFirst = {filter(&AmpChannel::crunchBrightShelf, lowShelf(720.0, 0.7, 0.5), When::Bright),
+                    gain(kCrunchPad, When::NotBright),
+                    knob(&BlockSnapshot::crunchDriveGain)},
+    .first = {&AmpChannel::crunchStage1, &kTriodeSetS1},
+    .beforeSecond = {filter(&AmpChannel::crunchShelf, lowShelf(600.0, 0.7, 0.35)),
+                     filter(&AmpChannel::crunchLowpass, lowpass(4800.0, 0.85))},
+    .second = {&AmpChannel::crunchStage2, &kTriodeSetS4},
+    // Soft limit of the second stage's positive swing.
+    .afterSecond = {shaper()},
+};
+
+inline constexpr Voicing kOverdriveVoicing = {
+    // Bass cut before the drive, and a low-pass that tames the fizz of the
+    // first stage.
+    .beforeFirst = {filter(&AmpChannel::overdriveShelf, lowShelf(250.0, 0.7, 0.45)),
+                    knob(&BlockSnapshot::overdriveDriveGain),
+                    filter(&AmpChannel::overdriveLowpass1, lowpass(2257.0, 0.85))},
+    .first = {&AmpChannel::overdriveStage1, &kTriodeSetS3},
+    .beforeSecond = {gain(kOverdriveBoost, When::Boost),
+                     gain(kOverdriveInterstage),
+                     filter(&AmpChannel::overdriveLowpass2, lowpass(4800.0, 0.85))},
+    .second = {&AmpChannel::overdriveStage2, &kTriodeSetS4},
+    // Soft limit, then the presence peak of the bright switch.
+    .afterSecond = {shaper(),
+                    filter(&AmpChannel::brightPeak, peak(4500.0, 0.7, 1.6), When::Bright)},
+};
+// clang-format on
+
+/// Every voicing, by voicingIndex.
+inline constexpr std::array<const Voicing*, 3> kVoicings = {&kCleanVoicing, &kCrunchVoicing,
+                                                            &kOverdriveVoicing};
+inline constexpr int kVoicingCount = static_cast<int>(kVoicings.size());
+
+/// The voicing the switches of a pair select: the channel switch picks
+/// Overdrive, otherwise the Clean/Crunch switch decides.
+inline int voicingIndex(const PairFlags& flags) noexcept
+{
+    if (flags.channelOverdrive != 0)
+        return 2;
+    return flags.crunchOn != 0 ? 1 : 0;
+}
+
+/// The input stage, shared by every voicing.
+inline constexpr StageUse kInputStage = {&AmpChannel::inputStage, &kTriodeSetS2};
+
+/// The 2 Hz high-pass after the power stage; its input history starts at the
+/// tube curve's rest output (designHighpass).
+inline constexpr Element kDcBlocker = filter(&AmpChannel::dcBlocker, highpass(2.0, 0.7));
+
+// --- Everything of a side, derived from the tables ----------------------------------------
+
+namespace graph {
+
+constexpr int countFilters() noexcept
+{
+    int n = 1; // the DC blocker
+    for (const Voicing* v : kVoicings)
+        for (const ElementList* list : {&v->beforeFirst, &v->beforeSecond, &v->afterSecond})
+            for (const Element& e : *list)
+                n += e.kind == Element::Kind::Filter ? 1 : 0;
+    return n;
+}
+
+} // namespace graph
+
+inline constexpr int kStageCount = 1 + 2 * kVoicingCount;
+inline constexpr int kBiquadCount = graph::countFilters();
+
+/// Every triode stage of a side: the input stage, then each voicing's two.
+inline constexpr std::array<StageUse, kStageCount> kStageUses = [] {
+    std::array<StageUse, kStageCount> uses{};
+    uses[0] = kInputStage;
+    for (int v = 0; v < kVoicingCount; ++v)
+    {
+        uses[static_cast<std::size_t>(1 + 2 * v)] = kVoicings[static_cast<std::size_t>(v)]->first;
+        uses[static_cast<std::size_t>(2 + 2 * v)] = kVoicings[static_cast<std::size_t>(v)]->second;
+    }
+    return uses;
+}();
+
+/// Every biquad of a side with its design: the voicings' filters, then the
+/// DC blocker.
+inline constexpr std::array<Element, kBiquadCount> kBiquadUses = [] {
+    std::array<Element, kBiquadCount> uses{};
+    std::size_t n = 0;
+    for (const Voicing* v : kVoicings)
+        for (const ElementList* list : {&v->beforeFirst, &v->beforeSecond, &v->afterSecond})
+            for (const Element& e : *list)
+                if (e.kind == Element::Kind::Filter)
+                    uses[n++] = e;
+    uses[n] = kDcBlocker;
+    return uses;
+}();
+
+constexpr int stageIndex(TriodeStage AmpChannel::*member) noexcept
+{
+    for (int k = 0; k < kStageCount; ++k)
+        if (kStageUses[static_cast<std::size_t>(k)].stage == member)
+            return k;
+    return -1;
+}
+
+constexpr int biquadIndex(Biquad AmpChannel::*member) noexcept
+{
+    for (int k = 0; k < kBiquadCount; ++k)
+        if (kBiquadUses[static_cast<std::size_t>(k)].filter == member)
+            return k;
+    return -1;
+}
+
+static_assert(kStageCount == 7 && kBiquadCount == 11, "seven stages and eleven biquads a side");
+
+// --- A side's filters in lanes -----------------------------------------------------------
+
+/// The biquads and the tone stack of one side (Sample = double) or of both
+/// sides (Sample = __m128d), coefficients and states, loaded into lanes for
+/// a chunk of samples (the design does not change within one) and stored
+/// back after it.  The stages are stepped by the loops' own lane layouts.
+template <class Sample> struct ChannelLanes
+{
+    static constexpr int kSides = lanes::kWidth<Sample>;
+
+    BiquadCoefficients<Sample> biquads[kBiquadCount];
+    BiquadState<Sample> histories[kBiquadCount];
+    ToneStackCoefficients<Sample> tone;
+    ToneStackState<Sample> toneState;
+
+    /// Brings each side's tone stack up to the block's controls (as its first
+    /// sample would) and loads everything.
+    VORLA_SEGMENT void load(AmpChannel* const* sides, const BlockSnapshot& s) noexcept
+    {
+        for (int k = 0; k < kBiquadCount; ++k)
+        {
+            const BiquadCoefficients<double>* coefficients[kSides];
+            const BiquadState<double>* states[kSides];
+            for (int i = 0; i < kSides; ++i)
+            {
+                coefficients[i] = &(sides[i]->*kBiquadUses[static_cast<std::size_t>(k)].filter);
+                states[i] = &(sides[i]->*kBiquadUses[static_cast<std::size_t>(k)].filter);
+            }
+            biquads[k] = gatherLanes<BiquadCoefficients, Sample>(coefficients);
+            histories[k] = gatherLanes<BiquadState, Sample>(states);
+        }
+        const ToneStackCoefficients<double>* toneCoefficients[kSides];
+        const ToneStackState<double>* toneStates[kSides];
+        for (int i = 0; i < kSides; ++i)
+        {
+            ToneStack& ts = sides[i]->toneStack;
+            if (toneStackControlsChanged(ts, s.low, s.mid, s.high, s.contour))
+                updateToneStackCoefficients(ts, s.low, s.mid, s.high, s.contour);
+            toneCoefficients[i] = &ts;
+            toneStates[i] = &ts;
+        }
+        tone = gatherLanes<ToneStackCoefficients, Sample>(toneCoefficients);
+        toneState = gatherLanes<ToneStackState, Sample>(toneStates);
+    }
+
+    VORLA_SEGMENT void storeStates(AmpChannel* const* sides) const noexcept
+    {
+        for (int k = 0; k < kBiquadCount; ++k)
+        {
+            BiquadState<double>* states[kSides];
+            for (int i = 0; i < kSides; ++i)
+                states[i] = &(sides[i]->*kBiquadUses[static_cast<std::size_t>(k)].filter);
+            scatterLanes<BiquadState, Sample>(histories[k], states);
+        }
+        ToneStackState<double>* toneStates[kSides];
+        for (int i = 0; i < kSides; ++i)
+            toneStates[i] = &sides[i]->toneStack;
+        scatterLanes<ToneStackState, Sample>(toneState, toneStates);
+    }
+};
+
+/// One triode stage of every side in `sides`, stepped on its record (for
+/// the samples at the edges of a chunk, outside the loops' lane layouts).
+template <class Sample>
+VORLA_SEGMENT void stepStageRecords(AmpChannel* const* sides, TriodeStage AmpChannel::*member,
+                                    Sample& x, const double& rate) noexcept
+{
+    constexpr int kSides = lanes::kWidth<Sample>;
+    const TriodeCoefficients<double>* coefficients[kSides];
+    TriodeState<double>* states[kSides];
+    for (int i = 0; i < kSides; ++i)
+    {
+        coefficients[i] = &(sides[i]->*member);
+        states[i] = &(sides[i]->*member);
+    }
+    const TriodeState<double>* const* readStates = states;
+    TriodeState<Sample> state = gatherLanes<TriodeState, Sample>(readStates);
+    stepTriodeStage(gatherLanes<TriodeCoefficients, Sample>(coefficients), state, x,
+                    lanes::splat<Sample>(rate));
+    scatterLanes<TriodeState, Sample>(state, states);
+}
+
+// --- Running the tables --------------------------------------------------------------------
+
+VORLA_SEGMENT bool applies(When when, const PairFlags& flags) noexcept
+{
+    switch (when)
+    {
+    case When::Always: return true;
+    case When::Bright: return flags.brightOn != 0;
+    case When::NotBright: return flags.brightOn == 0;
+    case When::Boost: return flags.boostOn != 0;
+    }
+    return false;
+}
+
+template <Element E, class Sample>
+VORLA_SEGMENT void applyElement(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                const PairFlags& flags) noexcept
+{
+    if constexpr (E.kind != Element::Kind::None)
+    {
+        if (!applies(E.when, flags))
+            return;
+        if constexpr (E.kind == Element::Kind::Gain)
+        {
+            x = x * lanes::splat<Sample>(E.gain);
+        }
+        else if constexpr (E.kind == Element::Kind::Knob)
+        {
+            x = x * lanes::splat<Sample>(s.*E.knob);
+        }
+        else if constexpr (E.kind == Element::Kind::Filter)
+        {
+            constexpr int index = biquadIndex(E.filter);
+            stepBiquad(k.biquads[index], k.histories[index], x);
+        }
+        else
+        {
+            x = shapeStage(x);
+        }
+    }
+}
+
+template <const ElementList& List, class Sample>
+VORLA_SEGMENT void runElements(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                               const PairFlags& flags) noexcept
+{
+    [&]<std::size_t... I>(std::index_sequence<I...>)
+    {
+        (applyElement<List[I]>(k, x, s, flags), ...);
+    }
+    (std::make_index_sequence<List.size()>{});
+}
+
+/// Calls f(voicing) with the table of voicing `index` as a compile-time
+/// constant, so each voicing's path compiles to straight code.
+template <class F> VORLA_SEGMENT void withVoicing(int index, F&& f) noexcept
+{
+    switch (index)
+    {
+    case 0: f.template operator()<kCleanVoicing>(); break;
+    case 1: f.template operator()<kCrunchVoicing>(); break;
+    default: f.template operator()<kOverdriveVoicing>(); break;
+    }
+}
+
+/// The voicing's elements before its first stage.
+template <class Sample>
+VORLA_SEGMENT void runBeforeFirst(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                  const PairFlags& flags) noexcept
+{
+    withVoicing(voicingIndex(flags),
+                [&]<const Voicing & V>() { runElements<V.beforeFirst>(k, x, s, flags); });
+}
+
+/// The voicing's elements between its stages.
+template <class Sample>
+VORLA_SEGMENT void runBeforeSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                   const PairFlags& flags) noexcept
+{
+    withVoicing(voicingIndex(flags),
+                [&]<const Voicing & V>() { runElements<V.beforeSecond>(k, x, s, flags); });
+}
+
+/// The voicing's elements after its second stage, then the power section:
+/// tone stack, power-stage level, tube curve, DC blocker.
+template <class Sample>
+VORLA_SEGMENT void runAfterSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                  const PairFlags& flags) noexcept
+{
+    withVoicing(voicingIndex(flags),
+                [&]<const Voicing & V>() { runElements<V.afterSecond>(k, x, s, flags); });
+    stepToneStack(k.tone, k.toneState, x);
+    x = x * lanes::splat<Sample>(s.contourLevel) * lanes::splat<Sample>(s.powerDrive);
+    x = lookupTubeCurve(x);
+    constexpr int dc = biquadIndex(kDcBlocker.filter);
+    stepBiquad(k.biquads[dc], k.histories[dc], x);
+}
+
+} // namespace vorla

@@ -1,0 +1,128 @@
+// The model loops against each other: every lane layout must give the bits
+// of the one-side loop (which the reference-cascade test ties to
+// processPair), whatever the voicing changes and block lengths.
+//   - the AVX layouts (wideLanes) against the SSE2 ones, mono and stereo;
+//   - the stereo sides against two mono effects fed one input each.
+#include "chain/chain_support.h"
+#include "dsp/lanes.h"
+#include "params/direct_effect.h"
+#include "params/parameters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using namespace vorla;
+
+template <class T> bool sameBytes(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+struct Render
+{
+    std::vector<float> out[2];
+};
+
+/// Both inputs through `fx` in blocks of uneven length (chunks end mid-
+/// block), switching voicing, bright and boost between blocks.
+Render renderSwitching(Vorla& fx, const std::vector<float>& in1, const std::vector<float>& in2)
+{
+    const std::size_t frames = in1.size();
+    Render r;
+    for (auto& v : r.out)
+        v.assign(frames, 0.0f);
+    const int blocks[] = {37, 1, 64, 250, 3};
+    std::size_t pos = 0;
+    for (int b = 0; pos < frames; ++b)
+    {
+        const auto n = static_cast<int32_t>(std::min<std::size_t>(blocks[b % 5], frames - pos));
+        const int voicing = (b / 3) % 3;
+        fx.setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
+        fx.setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
+        fx.setParameter(kBright, (b / 2) % 2 != 0 ? 1.0f : 0.0f);
+        fx.setParameter(kBoost, (b / 5) % 2 != 0 ? 1.0f : 0.0f);
+        float* inputs[2] = {const_cast<float*>(in1.data() + pos),
+                            const_cast<float*>(in2.data() + pos)};
+        float* outputs[2] = {r.out[0].data() + pos, r.out[1].data() + pos};
+        fx.processReplacing(inputs, outputs, n);
+        pos += static_cast<std::size_t>(n);
+    }
+    return r;
+}
+
+std::unique_ptr<Vorla> makeEffect(float hostRate, bool highQuality, bool stereo, bool wide)
+{
+    auto fx = vorla::test::makeVorla();
+    fx->chunkBuffers.wideLanes = wide;
+    fx->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
+    fx->setSampleRate(hostRate);
+    fx->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
+    fx->setParameter(kInput, 1.0f);
+    return fx;
+}
+
+std::vector<float> loudInput(float hostRate, int variant)
+{
+    std::vector<float> in = vorla::test::guitarSignal(3000, hostRate, variant);
+    // A loud burst drives the stages into grid current and cut-off.
+    for (std::size_t i = 1200; i < 1500; ++i)
+        in[i] *= 40.0f;
+    return in;
+}
+
+void expectWideLanesMatchSse2(float hostRate, bool highQuality, bool stereo)
+{
+    auto narrow = makeEffect(hostRate, highQuality, stereo, false);
+    auto wide = makeEffect(hostRate, highQuality, stereo, true);
+    const auto in1 = loudInput(hostRate, 0);
+    const auto in2 = loudInput(hostRate, 1);
+    const Render a = renderSwitching(*narrow, in1, in2);
+    const Render b = renderSwitching(*wide, in1, in2);
+    for (int side = 0; side < 2; ++side)
+    {
+        EXPECT_TRUE(vorla::test::sameBits(a.out[side], b.out[side])) << "output " << side + 1;
+        EXPECT_TRUE(sameBytes(narrow->ampChannels[side], wide->ampChannels[side]))
+            << "side " << side;
+    }
+    EXPECT_GT(vorla::test::peak(b.out[0]), 0.01);
+}
+
+TEST(ModelLanes, WideLanesGiveTheBitsOfTheSse2Lanes)
+{
+    if (!processorHasAvx())
+        GTEST_SKIP() << "no AVX on this processor";
+    for (bool stereo : {false, true})
+    {
+        SCOPED_TRACE(stereo ? "stereo" : "mono");
+        expectWideLanesMatchSse2(96000.0f, false, stereo); // 2x
+        expectWideLanesMatchSse2(44100.0f, false, stereo); // 4x
+        expectWideLanesMatchSse2(44100.0f, true, stereo);  // 8x
+    }
+}
+
+TEST(ModelLanes, StereoSidesGiveTheBitsOfTwoMonoEffects)
+{
+    for (bool wide : {false, true})
+    {
+        if (wide && !processorHasAvx())
+            continue;
+        SCOPED_TRACE(wide ? "AVX" : "SSE2");
+        auto stereo = makeEffect(44100.0f, false, true, wide);
+        auto left = makeEffect(44100.0f, false, false, wide);
+        auto right = makeEffect(44100.0f, false, false, wide);
+        const auto in1 = loudInput(44100.0f, 0);
+        const auto in2 = loudInput(44100.0f, 1);
+        const Render both = renderSwitching(*stereo, in1, in2);
+        const Render one = renderSwitching(*left, in1, in2);
+        const Render two = renderSwitching(*right, in2, in1);
+        EXPECT_TRUE(vorla::test::sameBits(both.out[0], one.out[0]));
+        EXPECT_TRUE(vorla::test::sameBits(both.out[1], two.out[0]));
+        EXPECT_TRUE(sameBytes(stereo->ampChannels[0], left->ampChannels[0]));
+        EXPECT_TRUE(sameBytes(stereo->ampChannels[1], right->ampChannels[0]));
+    }
+}
+
+} // namespace
