@@ -254,7 +254,9 @@ VORLA_LANE_INLINE __m128d select(__m128d mask, __m128d yes, __m128d no) noexcept
 }
 VORLA_AVX inline __m256d select(__m256d mask, __m256d yes, __m256d no) noexcept
 {
-    return _mm256_blendv_pd(no, yes, mask);
+    // Bitwise, not blendv: GCC turns a blendv on a compare into a vector
+    // condition that it then splits into one branch per lane.
+    return _mm256_or_pd(_mm256_and_pd(mask, yes), _mm256_andnot_pd(mask, no));
 }
 
 /// Bit i set where lane i of the mask is set.
