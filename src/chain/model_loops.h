@@ -43,8 +43,8 @@ namespace vorla::loops {
 /// first stage, the second those between the stages, the tail the shaper).
 inline constexpr int kFirstLag = 2;
 inline constexpr int kSecondLag = 4;
-inline constexpr int kTailLag = 5;
-static_assert(0 < kFirstLag && kFirstLag < kSecondLag && kSecondLag <= kTailLag);
+inline constexpr int kTailLag = 6;
+static_assert(0 < kFirstLag && kFirstLag < kSecondLag && kSecondLag < kTailLag);
 
 /// Stages stepped together in the lanes of one L: their coefficients and
 /// states in lanes while bound, written back when unbound.  A lane without a
@@ -288,6 +288,9 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
                 bound1 = v1;
                 bound2 = v2;
             }
+            const int t = u - kTailLag;
+            if (t >= 0)
+                runAfterSecond(k, x[t], s, flags[t / 2]);
             Sample in = x[u] * inputGain;
             Sample first = x[f];
             Sample second = x[g];
@@ -297,9 +300,6 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
             x[u] = in;
             x[f] = first;
             x[g] = second;
-            const int t = u - kTailLag;
-            if (t >= 0)
-                runAfterSecond(k, x[t], s, flags[t / 2]);
         }
         stages.unbind();
     }
