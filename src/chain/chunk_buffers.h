@@ -16,7 +16,7 @@
 namespace vorla {
 
 /// Host samples handled per pass of up-sampling, model and down-sampling.
-constexpr int kChunkFrames = 32;
+constexpr int kChunkFrames = 128;
 constexpr int kMaxFactor = 8;
 constexpr int kMaxSamples = kChunkFrames * kMaxFactor;
 

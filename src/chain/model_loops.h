@@ -34,6 +34,7 @@
 #include "chain/voicing_graph.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vorla::loops {
 
@@ -227,6 +228,132 @@ struct StereoNarrow
     }
 };
 
+/// Which voicing each sample takes, when the switches may change from pair
+/// to pair within the chunk: looked up per sample, and the stages in the
+/// lanes rebound when a change reaches them.
+struct VoicingPerPair
+{
+    const PairFlags* flags;
+    int bound1 = -1;
+    int bound2 = -1;
+
+    VORLA_LANE_INLINE const PairFlags& of(int sample) const noexcept
+    {
+        return flags[static_cast<unsigned>(sample) / 2];
+    }
+
+    template <class Layout>
+    VORLA_LANE_INLINE void bindFor(Layout& stages, AmpChannel* const* sides, int first,
+                                   int second) noexcept
+    {
+        const int v1 = voicingIndex(of(first));
+        const int v2 = voicingIndex(of(second));
+        if (v1 == bound1 && v2 == bound2)
+            return;
+        // A voicing change reaches a stage: other stages take the lanes.
+        if (bound1 >= 0)
+            stages.unbind();
+        stages.bind(sides, v1, v2);
+        bound1 = v1;
+        bound2 = v2;
+    }
+
+    template <class Sample>
+    VORLA_LANE_INLINE void beforeFirst(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                       int sample) const noexcept
+    {
+        runBeforeFirst(k, x, s, of(sample));
+    }
+    template <class Sample>
+    VORLA_LANE_INLINE void beforeSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                        int sample) const noexcept
+    {
+        runBeforeSecond(k, x, s, of(sample));
+    }
+    /// The tails of the samples from `done` up to (not including) `limit`.
+    template <class Sample>
+    VORLA_LANE_INLINE void tails(ChannelLanes<Sample>& k, Sample* x, const BlockSnapshot& s,
+                                 int& done, int limit) const noexcept
+    {
+        for (; done < limit; ++done)
+            runAfterSecond(k, x[done], s, of(done));
+    }
+};
+
+/// The common case: every pair of the chunk has the same switches, so the
+/// voicing V is a compile-time constant of the loop and the stages are
+/// bound once.
+template <const Voicing& V> struct OneVoicing
+{
+    PairFlags flags;
+    bool bound = false;
+
+    template <class Layout>
+    VORLA_LANE_INLINE void bindFor(Layout& stages, AmpChannel* const* sides, int, int) noexcept
+    {
+        if (bound)
+            return;
+        const int v = voicingIndex(flags);
+        stages.bind(sides, v, v);
+        bound = true;
+    }
+
+    template <class Sample>
+    VORLA_LANE_INLINE void beforeFirst(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                       int) const noexcept
+    {
+        runElements<V.beforeFirst>(k, x, s, flags);
+    }
+    template <class Sample>
+    VORLA_LANE_INLINE void beforeSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
+                                        int) const noexcept
+    {
+        runElements<V.beforeSecond>(k, x, s, flags);
+    }
+    template <class Sample>
+    VORLA_LANE_INLINE void tails(ChannelLanes<Sample>& k, Sample* x, const BlockSnapshot& s,
+                                 int& done, int limit) const noexcept
+    {
+        // The loop's limit grows by one per iteration: at most one tail.
+        if (done < limit)
+        {
+            runElements<V.afterSecond>(k, x[done], s, flags);
+            runPowerSection(k, x[done], s);
+            ++done;
+        }
+    }
+};
+
+/// The iterations u = kSecondLag .. count - 1, where all three stages have a
+/// sample: the three stage steps in the lanes of `stages`, the elements
+/// between them as `path` says.
+template <class Layout, class Path>
+VORLA_LANE_INLINE void
+runFullIterations(Layout& stages, Path& path, ChannelLanes<typename Layout::Sample>& k,
+                  AmpChannel* const* sides, typename Layout::Sample* __restrict x, int count,
+                  const BlockSnapshot& s, int& tailsDone) noexcept
+{
+    using Sample = typename Layout::Sample;
+    const Sample inputGain = lanes::splat<Sample>(s.inputGain);
+    for (int u = kSecondLag; u < count; ++u)
+    {
+        const int f = u - kFirstLag;
+        const int g = u - kSecondLag;
+        path.bindFor(stages, sides, f, g);
+        path.tails(k, x, s, tailsDone, u - kTailLag + 1);
+        Sample in = x[u] * inputGain;
+        Sample first = x[f];
+        Sample second = x[g];
+        stages.step(in, first, second);
+        path.beforeFirst(k, in, s, u);
+        path.beforeSecond(k, first, s, f);
+        x[u] = in;
+        x[f] = first;
+        x[g] = second;
+    }
+    stages.unbind();
+}
+
 /// The samples x[0 .. count) (flags[u / 2] belong to sample u) through the
 /// model of `sides` (one, or two in lock-step), with the lane layout
 /// `stages`.  `k` holds the sides' filters in lanes.
@@ -260,51 +387,36 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
         if (g >= 0 && g < count)
             stepStageRecords(sides, kVoicings[static_cast<std::size_t>(voicingOf(g))]->second.stage,
                              x[g], rate);
-        const int t = u - kTailLag;
-        if (t >= 0 && t < count)
-            runAfterSecond(k, x[t], s, flags[t / 2]);
     };
 
-    const int end = count + kTailLag;
-    int u = 0;
-    for (; u < std::min(kSecondLag, end); ++u)
+    // The tails (the elements after the second stage and the power section)
+    // of samples 0 .. tailsDone - 1 have run; any sample whose second stage
+    // has run may take its tail.
+    int tailsDone = 0;
+    for (int u = 0; u < std::min(kSecondLag, count); ++u)
         edge(u);
-    if (u < count)
+    if (count > kSecondLag)
     {
-        int bound1 = voicingOf(u - kFirstLag);
-        int bound2 = voicingOf(u - kSecondLag);
-        stages.bind(sides, bound1, bound2);
-        for (; u < count; ++u)
+        bool sameSwitches = true;
+        for (int pair = 1; pair < count / 2; ++pair)
+            sameSwitches =
+                sameSwitches && std::memcmp(&flags[pair], &flags[0], sizeof(PairFlags)) == 0;
+        if (sameSwitches)
         {
-            const int f = u - kFirstLag;
-            const int g = u - kSecondLag;
-            const int v1 = voicingOf(f);
-            const int v2 = voicingOf(g);
-            if (v1 != bound1 || v2 != bound2)
-            {
-                // A voicing change reaches a stage: other stages take the lanes.
-                stages.unbind();
-                stages.bind(sides, v1, v2);
-                bound1 = v1;
-                bound2 = v2;
-            }
-            const int t = u - kTailLag;
-            if (t >= 0)
-                runAfterSecond(k, x[t], s, flags[t / 2]);
-            Sample in = x[u] * inputGain;
-            Sample first = x[f];
-            Sample second = x[g];
-            stages.step(in, first, second);
-            runBeforeFirst(k, in, s, flags[u / 2]);
-            runBeforeSecond(k, first, s, flags[f / 2]);
-            x[u] = in;
-            x[f] = first;
-            x[g] = second;
+            withVoicing(voicingIndex(flags[0]), [&]<const Voicing & V>() {
+                OneVoicing<V> path{flags[0]};
+                runFullIterations(stages, path, k, sides, x, count, s, tailsDone);
+            });
         }
-        stages.unbind();
+        else
+        {
+            VoicingPerPair path{flags};
+            runFullIterations(stages, path, k, sides, x, count, s, tailsDone);
+        }
     }
-    for (; u < end; ++u)
+    for (int u = std::max(count, kSecondLag); u < count + kSecondLag; ++u)
         edge(u);
+    VoicingPerPair{flags}.tails(k, x, s, tailsDone, count);
 }
 
 } // namespace vorla::loops

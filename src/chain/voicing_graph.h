@@ -453,19 +453,26 @@ VORLA_SEGMENT void runBeforeSecond(ChannelLanes<Sample>& k, Sample& x, const Blo
                 [&]<const Voicing & V>() { runElements<V.beforeSecond>(k, x, s, flags); });
 }
 
-/// The voicing's elements after its second stage, then the power section:
-/// tone stack, power-stage level, tube curve, DC blocker.
+/// The power section: tone stack, power-stage level, tube curve, DC blocker.
+template <class Sample>
+VORLA_SEGMENT void runPowerSection(ChannelLanes<Sample>& k, Sample& x,
+                                   const BlockSnapshot& s) noexcept
+{
+    stepToneStack(k.tone, k.toneState, x);
+    x = x * lanes::splat<Sample>(s.contourLevel) * lanes::splat<Sample>(s.powerDrive);
+    x = lookupTubeCurve(x);
+    constexpr int dc = biquadIndex(kDcBlocker.filter);
+    stepBiquad(k.biquads[dc], k.histories[dc], x);
+}
+
+/// The voicing's elements after its second stage, then the power section.
 template <class Sample>
 VORLA_SEGMENT void runAfterSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
                                   const PairFlags& flags) noexcept
 {
     withVoicing(voicingIndex(flags),
                 [&]<const Voicing & V>() { runElements<V.afterSecond>(k, x, s, flags); });
-    stepToneStack(k.tone, k.toneState, x);
-    x = x * lanes::splat<Sample>(s.contourLevel) * lanes::splat<Sample>(s.powerDrive);
-    x = lookupTubeCurve(x);
-    constexpr int dc = biquadIndex(kDcBlocker.filter);
-    stepBiquad(k.biquads[dc], k.histories[dc], x);
+    runPowerSection(k, x, s);
 }
 
 } // namespace vorla
