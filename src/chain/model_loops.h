@@ -45,7 +45,8 @@ namespace vorla::loops {
 inline constexpr int kFirstLag = 2;
 inline constexpr int kSecondLag = 4;
 inline constexpr int kTailLag = 6;
-static_assert(0 < kFirstLag && kFirstLag < kSecondLag && kSecondLag < kTailLag);
+static_assert(1 < kFirstLag && kFirstLag + 1 < kSecondLag && kSecondLag < kTailLag,
+              "a stage takes its sample one iteration after the elements before it ran");
 
 /// Stages stepped together in the lanes of one L: their coefficients and
 /// states in lanes while bound, written back when unbound.  A lane without a
@@ -335,23 +336,41 @@ runFullIterations(Layout& stages, Path& path, ChannelLanes<typename Layout::Samp
 {
     using Sample = typename Layout::Sample;
     const Sample inputGain = lanes::splat<Sample>(s.inputGain);
+    // The elements after the input stage and after the first stage of an
+    // iteration's samples run at the start of the next iteration, when the
+    // step's results are (nearly) there, rather than waiting for them in
+    // the processor's queues behind the step.
+    Sample pendingIn{};
+    Sample pendingFirst{};
     for (int u = kSecondLag; u < count; ++u)
     {
         const int f = u - kFirstLag;
         const int g = u - kSecondLag;
         path.bindFor(stages, sides, f, g);
         path.tails(k, x, s, tailsDone, u - kTailLag + 1);
+        if (u > kSecondLag)
+        {
+            path.beforeFirst(k, pendingIn, s, u - 1);
+            path.beforeSecond(k, pendingFirst, s, f - 1);
+            x[u - 1] = pendingIn;
+            x[f - 1] = pendingFirst;
+        }
         Sample in = x[u] * inputGain;
         Sample first = x[f];
         Sample second = x[g];
         stages.step(in, first, second);
-        path.beforeFirst(k, in, s, u);
-        path.beforeSecond(k, first, s, f);
-        x[u] = in;
-        x[f] = first;
+        pendingIn = in;
+        pendingFirst = first;
         x[g] = second;
     }
     stages.unbind();
+    if (count > kSecondLag)
+    {
+        path.beforeFirst(k, pendingIn, s, count - 1);
+        path.beforeSecond(k, pendingFirst, s, count - 1 - kFirstLag);
+        x[count - 1] = pendingIn;
+        x[count - 1 - kFirstLag] = pendingFirst;
+    }
 }
 
 /// The samples x[0 .. count) (flags[u / 2] belong to sample u) through the
