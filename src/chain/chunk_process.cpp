@@ -103,6 +103,7 @@ void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot&
         runBeforeSecond(filters, *x, s, flags);
         stepStageRecords(sides, voicing.second.stage, *x, rate);
         runAfterSecond(filters, *x, s, flags);
+        runPowerSection(filters, *x, s);
     }
     filters.storeStates(sides);
 }

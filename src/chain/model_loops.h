@@ -45,6 +45,9 @@ namespace vorla::loops {
 inline constexpr int kFirstLag = 2;
 inline constexpr int kSecondLag = 4;
 inline constexpr int kTailLag = 6;
+/// How many samples the power section runs behind the voicing's last
+/// elements (so it finds the shaper's exp results done).
+inline constexpr int kPowerDelay = 2;
 static_assert(1 < kFirstLag && kFirstLag + 1 < kSecondLag && kSecondLag < kTailLag,
               "a stage takes its sample one iteration after the elements before it ran");
 
@@ -229,6 +232,14 @@ struct StereoNarrow
     }
 };
 
+/// How far the tails have come: the elements after the second stage have
+/// run for samples 0 .. elements - 1, the power section for 0 .. power - 1.
+struct TailCursor
+{
+    int elements = 0;
+    int power = 0;
+};
+
 /// Which voicing each sample takes, when the switches may change from pair
 /// to pair within the chunk: looked up per sample, and the stages in the
 /// lanes rebound when a change reaches them.
@@ -271,13 +282,27 @@ struct VoicingPerPair
     {
         runBeforeSecond(k, x, s, of(sample));
     }
-    /// The tails of the samples from `done` up to (not including) `limit`.
+    /// The tails of the samples up to (not including) `limit`: the
+    /// elements after the second stage, and kPowerDelay samples behind them
+    /// the power section.
     template <class Sample>
     VORLA_LANE_INLINE void tails(ChannelLanes<Sample>& k, Sample* x, const BlockSnapshot& s,
-                                 int& done, int limit) const noexcept
+                                 TailCursor& done, int limit) const noexcept
     {
-        for (; done < limit; ++done)
-            runAfterSecond(k, x[done], s, of(done));
+        for (; done.elements < limit; ++done.elements)
+            runAfterSecond(k, x[done.elements], s, of(done.elements));
+        for (; done.power < limit - kPowerDelay; ++done.power)
+            runPowerSection(k, x[done.power], s);
+    }
+
+    /// Every tail still missing up to sample `count`.
+    template <class Sample>
+    VORLA_LANE_INLINE void finishTails(ChannelLanes<Sample>& k, Sample* x, const BlockSnapshot& s,
+                                       TailCursor& done, int count) const noexcept
+    {
+        tails(k, x, s, done, count);
+        for (; done.power < count; ++done.power)
+            runPowerSection(k, x[done.power], s);
     }
 };
 
@@ -313,14 +338,18 @@ template <const Voicing& V> struct OneVoicing
     }
     template <class Sample>
     VORLA_LANE_INLINE void tails(ChannelLanes<Sample>& k, Sample* x, const BlockSnapshot& s,
-                                 int& done, int limit) const noexcept
+                                 TailCursor& done, int limit) const noexcept
     {
-        // The loop's limit grows by one per iteration: at most one tail.
-        if (done < limit)
+        // The loop's limit grows by one per iteration: at most one of each.
+        if (done.elements < limit)
         {
-            runElements<V.afterSecond>(k, x[done], s, flags);
-            runPowerSection(k, x[done], s);
-            ++done;
+            runElements<V.afterSecond>(k, x[done.elements], s, flags);
+            ++done.elements;
+        }
+        if (done.power < limit - kPowerDelay)
+        {
+            runPowerSection(k, x[done.power], s);
+            ++done.power;
         }
     }
 };
@@ -332,7 +361,7 @@ template <class Layout, class Path>
 VORLA_LANE_INLINE void
 runFullIterations(Layout& stages, Path& path, ChannelLanes<typename Layout::Sample>& k,
                   AmpChannel* const* sides, typename Layout::Sample* __restrict x, int count,
-                  const BlockSnapshot& s, int& tailsDone) noexcept
+                  const BlockSnapshot& s, TailCursor& tailsDone) noexcept
 {
     using Sample = typename Layout::Sample;
     const Sample inputGain = lanes::splat<Sample>(s.inputGain);
@@ -411,7 +440,7 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
     // The tails (the elements after the second stage and the power section)
     // of samples 0 .. tailsDone - 1 have run; any sample whose second stage
     // has run may take its tail.
-    int tailsDone = 0;
+    TailCursor tailsDone;
     for (int u = 0; u < std::min(kSecondLag, count); ++u)
         edge(u);
     if (count > kSecondLag)
@@ -435,7 +464,7 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
     }
     for (int u = std::max(count, kSecondLag); u < count + kSecondLag; ++u)
         edge(u);
-    VoicingPerPair{flags}.tails(k, x, s, tailsDone, count);
+    VoicingPerPair{flags}.finishTails(k, x, s, tailsDone, count);
 }
 
 } // namespace vorla::loops

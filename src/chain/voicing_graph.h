@@ -13,9 +13,8 @@
 //   first stage
 //   before second    the elements between its two stages
 //   second stage
-//   after second     the elements after its second stage, then the power
-//                    section: tone stack, power-stage level, tube curve and
-//                    DC blocker
+//   after second     the elements after its second stage
+//   power section    tone stack, power-stage level, tube curve, DC blocker
 // The loops (chain/model_loops.cpp) run these segments software-pipelined,
 // on one side (Sample = double) or on both sides in lock-step (Sample =
 // __m128d, lane 0 the first side, lane 1 the second).  Every element keeps
@@ -465,14 +464,14 @@ VORLA_SEGMENT void runPowerSection(ChannelLanes<Sample>& k, Sample& x,
     stepBiquad(k.biquads[dc], k.histories[dc], x);
 }
 
-/// The voicing's elements after its second stage, then the power section.
+/// The voicing's elements after its second stage (the power section
+/// follows them).
 template <class Sample>
 VORLA_SEGMENT void runAfterSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
                                   const PairFlags& flags) noexcept
 {
     withVoicing(voicingIndex(flags),
                 [&]<const Voicing & V>() { runElements<V.afterSecond>(k, x, s, flags); });
-    runPowerSection(k, x, s);
 }
 
 } // namespace vorla
