@@ -8,12 +8,17 @@
 // three stages work on three different samples at once: in the iteration
 // for sample u the input stage takes u, the voicing's first stage the
 // sample kFirstLag before it and the second stage the sample kSecondLag
-// before it, and the voicing's tail and the power section (voicing_graph.h)
-// run kTailLag behind.  The three stage steps of an iteration are
-// independent, so a lane layout steps them as lanes of one SIMD instruction
-// stream, and the lags leave the filters between the stages (and the
-// shaper's exp calls) a few iterations to finish, so the processor overlaps
-// them with the next stage steps instead of waiting.
+// before it.  The three stage steps of an iteration are independent, so a
+// lane layout steps them as lanes of one SIMD instruction stream.
+//
+// The processor overlaps an iteration's stage step (the one long chain)
+// with everything else only as far as its instruction window reaches, so an
+// iteration is ordered to keep little waiting in it: first the tail of an
+// older sample (the voicing's elements after the second stage, kTailLag
+// behind, with the shaper's exp calls; the power section kPowerDelay behind
+// that, when the exp results are done), then the elements after the
+// previous iteration's input and first stage (whose results are there by
+// now), and last the stage step.
 //
 // Exactness: every stage, filter and the tone stack keeps its own state and
 // still sees its own samples in order, and every lane gives the scalar bits
@@ -40,8 +45,7 @@ namespace vorla::loops {
 
 /// How many samples the voicing's first stage, its second stage and the
 /// tail run behind the input stage.  Any lags give the same bits; these
-/// measured best on a Zen 4 (the first lag covers the filters before the
-/// first stage, the second those between the stages, the tail the shaper).
+/// measured best on a Zen 4 (larger ones gained nothing).
 inline constexpr int kFirstLag = 2;
 inline constexpr int kSecondLag = 4;
 inline constexpr int kTailLag = 6;

@@ -3,6 +3,8 @@
 // processPair), whatever the voicing changes and block lengths.
 //   - the AVX layouts (wideLanes) against the SSE2 ones, mono and stereo;
 //   - the stereo sides against two mono effects fed one input each.
+#include "chain/model_loops.h"
+
 #include "chain/chain_support.h"
 #include "dsp/lanes.h"
 #include "params/direct_effect.h"
@@ -122,6 +124,42 @@ TEST(ModelLanes, StereoSidesGiveTheBitsOfTwoMonoEffects)
         EXPECT_TRUE(vorla::test::sameBits(both.out[1], two.out[0]));
         EXPECT_TRUE(sameBytes(stereo->ampChannels[0], left->ampChannels[0]));
         EXPECT_TRUE(sameBytes(stereo->ampChannels[1], right->ampChannels[0]));
+    }
+}
+
+/// shapeStage over `in` in lanes of L, against stageShaper per sample.
+template <class L> VORLA_LANE_INLINE void shapeInLanes(const std::vector<double>& in, double* out)
+{
+    constexpr int W = lanes::kWidth<L>;
+    for (std::size_t k = 0; k + W <= in.size(); k += W)
+        lanes::toLanes(shapeStage(lanes::fromLanes<L>(&in[k])), &out[k]);
+}
+
+VORLA_AVX __attribute__((flatten)) void shapeInFourLanes(const std::vector<double>& in, double* out)
+{
+    shapeInLanes<__m256d>(in, out);
+}
+
+TEST(ModelLanes, ShaperGivesTheScalarBitsInEveryLaneWidth)
+{
+    // Signs mixed within a register, zeros of both signs, large values.
+    std::vector<double> in = {0.0, -0.0, 1.0,  -1.0, 250.0, -250.0, 1e-300, 1e300,
+                              3.5, 0.25, -7.0, 1e6,  -1e6,  42.0,   -0.5,   0.5};
+    vorla::test::Lcg noise(3u);
+    for (int k = 0; k < 400; ++k)
+        in.push_back(300.0 * noise.bipolar());
+    std::vector<double> two(in.size()), four(in.size());
+    shapeInLanes<__m128d>(in, two.data());
+    if (processorHasAvx())
+        shapeInFourLanes(in, four.data());
+    for (std::size_t k = 0; k < in.size(); ++k)
+    {
+        const double want = stageShaper(in[k]);
+        ASSERT_EQ(std::memcmp(&two[k], &want, sizeof(double)), 0) << in[k];
+        if (processorHasAvx())
+        {
+            ASSERT_EQ(std::memcmp(&four[k], &want, sizeof(double)), 0) << in[k];
+        }
     }
 }
 

@@ -2,9 +2,10 @@
 // of every lane width must give exactly the scalar bits, on ordinary signals
 // and on the branch edges (grid current, cut-off, supply limit, cathode
 // clamp, the tube table's ends and NaN).
+#include "dsp/lanes.h"
+
 #include "dsp/biquad.h"
 #include "dsp/halfband.h"
-#include "dsp/lanes.h"
 #include "dsp/tone_stack.h"
 #include "dsp/triode_sets.h"
 #include "dsp/triode_stage.h"
