@@ -457,7 +457,11 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
         {
             withVoicing(voicingIndex(flags[0]), [&]<const Voicing & V>() {
                 OneVoicing<V> path{flags[0]};
-                runFullIterations(stages, path, k, sides, x, count, s, tailsDone);
+                path.bindFor(stages, sides, 0, 0);
+                // The loop works on a copy of the bound lanes: a local whose
+                // address never leaves the loop can stay in registers.
+                Layout bound = stages;
+                runFullIterations(bound, path, k, sides, x, count, s, tailsDone);
             });
         }
         else
