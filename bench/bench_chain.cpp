@@ -62,7 +62,7 @@ std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
     return out;
 }
 
-void runAmplifier(benchmark::State& state, bool wideLanes)
+void runAmplifier(benchmark::State& state, bool sse2Only)
 {
     const bool stereo = state.range(0) != 0;
     const auto rate = static_cast<float>(state.range(1));
@@ -71,7 +71,8 @@ void runAmplifier(benchmark::State& state, bool wideLanes)
     const bool silence = state.range(4) != 0;
 
     auto effect = std::make_unique<Vorla>(&benchHost);
-    effect->chunkBuffers.wideLanes = effect->chunkBuffers.wideLanes && wideLanes;
+    if (sse2Only)
+        effect->chunkBuffers.lanes = vorla::LaneSet::Sse2;
     effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     effect->setSampleRate(rate);
     effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
@@ -110,12 +111,12 @@ void runAmplifier(benchmark::State& state, bool wideLanes)
 
 void BM_amplifier(benchmark::State& state)
 {
-    runAmplifier(state, true);
+    runAmplifier(state, false);
 }
 
 void BM_sse2Lanes(benchmark::State& state)
 {
-    runAmplifier(state, false);
+    runAmplifier(state, true);
 }
 
 void amplifierCases(benchmark::internal::Benchmark* b)

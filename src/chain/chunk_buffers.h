@@ -15,6 +15,23 @@
 
 namespace vorla {
 
+/// The instruction sets the model has lane layouts for.
+enum class LaneSet
+{
+    Sse2,   // every x86-64 processor: two double lanes
+    Avx,    // four double lanes
+    Avx512, // four double lanes with 32 registers (stereo keeps both sides'
+            // stages in registers)
+};
+
+/// The best set this processor offers.
+inline LaneSet bestLaneSet() noexcept
+{
+    if (processorHasAvx512())
+        return LaneSet::Avx512;
+    return processorHasAvx() ? LaneSet::Avx : LaneSet::Sse2;
+}
+
 /// Host samples handled per pass of up-sampling, model and down-sampling.
 constexpr int kChunkFrames = 128;
 constexpr int kMaxFactor = 8;
@@ -40,10 +57,10 @@ struct ChunkBuffers
     double monoModel[kMaxSamples];
     // The switch flags of each oversampled pair.
     PairFlags flags[kMaxSamples / 2];
-    /// Whether the model may use 256-bit AVX registers.  Set from the
-    /// processor when the effect is created; both ways give the same bits
-    /// (tests clear it to compare).
-    bool wideLanes = processorHasAvx();
+    /// The instruction set the model runs on, chosen from the processor
+    /// when the effect is created; every choice gives the same bits (tests
+    /// set each to compare).
+    LaneSet lanes = bestLaneSet();
 };
 
 } // namespace vorla

@@ -42,6 +42,9 @@
 #define VORLA_LANE_INLINE inline __attribute__((always_inline))
 // A function compiled for AVX; call it only when processorHasAvx() is true.
 #define VORLA_AVX __attribute__((target("avx")))
+// A function compiled for AVX-512 F and VL (lanes as with AVX, 32 registers);
+// call it only when processorHasAvx512() is true.
+#define VORLA_AVX512 __attribute__((target("avx512f,avx512vl")))
 
 namespace vorla {
 
@@ -51,6 +54,14 @@ inline bool processorHasAvx() noexcept
 {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx") != 0;
+}
+
+/// True when the processor and the operating system support AVX-512 F and
+/// VL: the same 256-bit lanes, with 32 vector registers instead of 16.
+inline bool processorHasAvx512() noexcept
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0;
 }
 
 namespace lanes {

@@ -1,7 +1,7 @@
 // The model loops against each other: every lane layout must give the bits
 // of the one-side loop (which the reference-cascade test ties to
 // processPair), whatever the voicing changes and block lengths.
-//   - the AVX layouts (wideLanes) against the SSE2 ones, mono and stereo;
+//   - the AVX and AVX-512 layouts against the SSE2 ones, mono and stereo;
 //   - the stereo sides against two mono effects fed one input each.
 #include "chain/model_loops.h"
 
@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -55,10 +56,32 @@ Render renderSwitching(Vorla& fx, const std::vector<float>& in1, const std::vect
     return r;
 }
 
-std::unique_ptr<Vorla> makeEffect(float hostRate, bool highQuality, bool stereo, bool wide)
+/// The lane sets this processor can run.
+std::vector<LaneSet> availableLaneSets()
+{
+    std::vector<LaneSet> sets = {LaneSet::Sse2};
+    if (processorHasAvx())
+        sets.push_back(LaneSet::Avx);
+    if (processorHasAvx512())
+        sets.push_back(LaneSet::Avx512);
+    return sets;
+}
+
+const char* laneSetName(LaneSet set)
+{
+    switch (set)
+    {
+    case LaneSet::Sse2: return "SSE2";
+    case LaneSet::Avx: return "AVX";
+    case LaneSet::Avx512: return "AVX-512";
+    }
+    return "?";
+}
+
+std::unique_ptr<Vorla> makeEffect(float hostRate, bool highQuality, bool stereo, LaneSet lanes)
 {
     auto fx = vorla::test::makeVorla();
-    fx->chunkBuffers.wideLanes = wide;
+    fx->chunkBuffers.lanes = lanes;
     fx->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     fx->setSampleRate(hostRate);
     fx->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
@@ -75,10 +98,10 @@ std::vector<float> loudInput(float hostRate, int variant)
     return in;
 }
 
-void expectWideLanesMatchSse2(float hostRate, bool highQuality, bool stereo)
+void expectLanesMatchSse2(LaneSet set, float hostRate, bool highQuality, bool stereo)
 {
-    auto narrow = makeEffect(hostRate, highQuality, stereo, false);
-    auto wide = makeEffect(hostRate, highQuality, stereo, true);
+    auto narrow = makeEffect(hostRate, highQuality, stereo, LaneSet::Sse2);
+    auto wide = makeEffect(hostRate, highQuality, stereo, set);
     const auto in1 = loudInput(hostRate, 0);
     const auto in2 = loudInput(hostRate, 1);
     const Render a = renderSwitching(*narrow, in1, in2);
@@ -94,27 +117,29 @@ void expectWideLanesMatchSse2(float hostRate, bool highQuality, bool stereo)
 
 TEST(ModelLanes, WideLanesGiveTheBitsOfTheSse2Lanes)
 {
-    if (!processorHasAvx())
+    const std::vector<LaneSet> sets = availableLaneSets();
+    if (sets.size() == 1)
         GTEST_SKIP() << "no AVX on this processor";
-    for (bool stereo : {false, true})
-    {
-        SCOPED_TRACE(stereo ? "stereo" : "mono");
-        expectWideLanesMatchSse2(96000.0f, false, stereo); // 2x
-        expectWideLanesMatchSse2(44100.0f, false, stereo); // 4x
-        expectWideLanesMatchSse2(44100.0f, true, stereo);  // 8x
-    }
+    for (LaneSet set : sets)
+        for (bool stereo : {false, true})
+        {
+            if (set == LaneSet::Sse2)
+                continue;
+            SCOPED_TRACE(std::string(laneSetName(set)) + (stereo ? ", stereo" : ", mono"));
+            expectLanesMatchSse2(set, 96000.0f, false, stereo); // 2x
+            expectLanesMatchSse2(set, 44100.0f, false, stereo); // 4x
+            expectLanesMatchSse2(set, 44100.0f, true, stereo);  // 8x
+        }
 }
 
 TEST(ModelLanes, StereoSidesGiveTheBitsOfTwoMonoEffects)
 {
-    for (bool wide : {false, true})
+    for (LaneSet set : availableLaneSets())
     {
-        if (wide && !processorHasAvx())
-            continue;
-        SCOPED_TRACE(wide ? "AVX" : "SSE2");
-        auto stereo = makeEffect(44100.0f, false, true, wide);
-        auto left = makeEffect(44100.0f, false, false, wide);
-        auto right = makeEffect(44100.0f, false, false, wide);
+        SCOPED_TRACE(laneSetName(set));
+        auto stereo = makeEffect(44100.0f, false, true, set);
+        auto left = makeEffect(44100.0f, false, false, set);
+        auto right = makeEffect(44100.0f, false, false, set);
         const auto in1 = loudInput(44100.0f, 0);
         const auto in2 = loudInput(44100.0f, 1);
         const Render both = renderSwitching(*stereo, in1, in2);
