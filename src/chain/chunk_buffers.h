@@ -9,6 +9,7 @@
 #pragma once
 
 #include "chain/amp_channel.h"
+#include "chain/voicing_graph.h"
 #include "dsp/lanes.h"
 
 #include <emmintrin.h>
@@ -55,6 +56,9 @@ struct ChunkBuffers
     // The model's samples (doubles) at the processing rate.
     __m128d stereoModel[kMaxSamples]; // lane 0 the first side, lane 1 the second
     double monoModel[kMaxSamples];
+    // The filters of the side(s) in lanes for the chunk.
+    ChannelLanes<double> monoFilters;
+    ChannelLanes<__m128d> stereoFilters;
     // The switch flags of each oversampled pair.
     PairFlags flags[kMaxSamples / 2];
     /// The instruction set the model runs on, chosen from the processor

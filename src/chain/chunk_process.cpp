@@ -22,13 +22,20 @@ VORLA_LANE_INLINE void processChunk(Layout& layout, AmpChannel* const* sides, in
     AmpChannel& first = *sides[0];
     AmpChannel& second = *sides[stereo ? 1 : 0];
     const int count = resample::upsampleChunk(first, second, stereo, factor, frames, b);
-    ChannelLanes<Sample> filters;
-    filters.load(sides, snapshot);
+    ChannelLanes<Sample>* lanes;
     Sample* x;
     if constexpr (stereo)
+    {
+        lanes = &b.stereoFilters;
         x = b.stereoModel;
+    }
     else
+    {
+        lanes = &b.monoFilters;
         x = b.monoModel;
+    }
+    ChannelLanes<Sample>& filters = *lanes;
+    filters.load(sides, snapshot);
     loops::runModel(layout, filters, sides, x, count, b.flags, snapshot, rate);
     filters.storeStates(sides);
     resample::downsampleChunk(first, second, stereo, factor, frames, b);

@@ -67,7 +67,10 @@ template <class L> struct StageGroup
     TriodeState<double>* records[W] = {};
     TriodeState<double> spare[W];
 
-    VORLA_LANE_INLINE void bind(TriodeStage* const* stages, int used) noexcept
+    // Binding and unbinding run once per chunk (or voicing change), out of
+    // line: only bytes move, and their work space stays out of the loop's
+    // stack frame.
+    __attribute__((noinline)) void bind(TriodeStage* const* stages, int used) noexcept
     {
         const TriodeCoefficients<double>* coefficients[W];
         const TriodeState<double>* states[W];
@@ -82,7 +85,10 @@ template <class L> struct StageGroup
         state = gatherLanes<TriodeState, L>(states);
     }
 
-    VORLA_LANE_INLINE void unbind() noexcept { scatterLanes<TriodeState, L>(state, records); }
+    __attribute__((noinline)) void unbind() noexcept
+    {
+        scatterLanes<TriodeState, L>(state, records);
+    }
 
     VORLA_LANE_INLINE void step(L& x, L rate) noexcept { stepTriodeStage(k, state, x, rate); }
 };
@@ -406,6 +412,35 @@ runFullIterations(Layout& stages, Path& path, ChannelLanes<typename Layout::Samp
     }
 }
 
+/// Iteration u outside the lane layout, at the edges of the chunk where not
+/// all three stages have a sample: each stage steps on its records.  A
+/// function of its own (a handful of calls per chunk), so its work space
+/// does not add to the loop's stack frame.
+template <class Sample>
+__attribute__((noinline)) void runEdgeIteration(ChannelLanes<Sample>& k, AmpChannel* const* sides,
+                                                Sample* x, int u, int count, const PairFlags* flags,
+                                                const BlockSnapshot& s, const double& rate) noexcept
+{
+    const auto voicingOf = [flags](int sample) { return voicingIndex(flags[sample / 2]); };
+    if (u < count)
+    {
+        x[u] = x[u] * lanes::splat<Sample>(s.inputGain);
+        stepStageRecords(sides, kInputStage.stage, x[u], rate);
+        runBeforeFirst(k, x[u], s, flags[u / 2]);
+    }
+    const int f = u - kFirstLag;
+    if (f >= 0 && f < count)
+    {
+        const auto stage = kVoicings[static_cast<std::size_t>(voicingOf(f))]->first.stage;
+        stepStageRecords(sides, stage, x[f], rate);
+        runBeforeSecond(k, x[f], s, flags[f / 2]);
+    }
+    const int g = u - kSecondLag;
+    if (g >= 0 && g < count)
+        stepStageRecords(sides, kVoicings[static_cast<std::size_t>(voicingOf(g))]->second.stage,
+                         x[g], rate);
+}
+
 /// The samples x[0 .. count) (flags[u / 2] belong to sample u) through the
 /// model of `sides` (one, or two in lock-step), with the lane layout
 /// `stages`.  `k` holds the sides' filters in lanes.
@@ -415,31 +450,7 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
                                 int count, const PairFlags* __restrict flags,
                                 const BlockSnapshot& s, const double& rate) noexcept
 {
-    using Sample = typename Layout::Sample;
-    const Sample inputGain = lanes::splat<Sample>(s.inputGain);
-    const auto voicingOf = [flags](int sample) { return voicingIndex(flags[sample / 2]); };
-
-    // Iteration u outside the lane layout, at the edges of the chunk where
-    // not all three stages have a sample: each stage steps on its records.
-    const auto edge = [&](int u) {
-        if (u < count)
-        {
-            x[u] = x[u] * inputGain;
-            stepStageRecords(sides, kInputStage.stage, x[u], rate);
-            runBeforeFirst(k, x[u], s, flags[u / 2]);
-        }
-        const int f = u - kFirstLag;
-        if (f >= 0 && f < count)
-        {
-            const auto stage = kVoicings[static_cast<std::size_t>(voicingOf(f))]->first.stage;
-            stepStageRecords(sides, stage, x[f], rate);
-            runBeforeSecond(k, x[f], s, flags[f / 2]);
-        }
-        const int g = u - kSecondLag;
-        if (g >= 0 && g < count)
-            stepStageRecords(sides, kVoicings[static_cast<std::size_t>(voicingOf(g))]->second.stage,
-                             x[g], rate);
-    };
+    const auto edge = [&](int u) { runEdgeIteration(k, sides, x, u, count, flags, s, rate); };
 
     // The tails (the elements after the second stage and the power section)
     // of samples 0 .. tailsDone - 1 have run; any sample whose second stage
@@ -455,12 +466,13 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
                 sameSwitches && std::memcmp(&flags[pair], &flags[0], sizeof(PairFlags)) == 0;
         if (sameSwitches)
         {
-            withVoicing(voicingIndex(flags[0]), [&]<const Voicing & V>() {
-                OneVoicing<V> path{flags[0]};
-                path.bindFor(stages, sides, 0, 0);
-                // The loop works on a copy of the bound lanes: a local whose
-                // address never leaves the loop can stay in registers.
-                Layout bound = stages;
+            const int v = voicingIndex(flags[0]);
+            stages.bind(sides, v, v);
+            // The loop works on a copy of the bound lanes: a local whose
+            // address never leaves the loop can stay in registers.
+            Layout bound = stages;
+            withVoicing(v, [&]<const Voicing & V>() {
+                OneVoicing<V> path{flags[0], true};
                 runFullIterations(bound, path, k, sides, x, count, s, tailsDone);
             });
         }

@@ -9,8 +9,9 @@
 // sample by sample; the order of pairs at 8x stays (p0: u0: w0 w1),
 // (p0: u1: w0 w1), (p1: u0: ...), ...
 //
-// Inline, so the chunk functions compiled for AVX get the three-operand
-// instruction forms here too.
+// The runs are inlined into the two chunk-level functions, which are
+// functions of their own: their registers and work space stay out of the
+// model loop's stack frame (hosts may give the audio thread a small stack).
 #pragma once
 
 #include "chain/amp_channel.h"
@@ -159,8 +160,9 @@ VORLA_RESAMPLE void downsampleRun(HalfbandFilter<N>& f0, HalfbandFilter<N>& f1, 
 
 /// Up-samples `frames` host samples (in monoHost / stereoHost) to the model's rate
 /// and widens them to doubles; returns the number of model samples.
-VORLA_RESAMPLE int upsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
-                                 int frames, ChunkBuffers& b) noexcept
+__attribute__((noinline)) inline int upsampleChunk(AmpChannel& first, AmpChannel& second,
+                                                   bool stereo, int factor, int frames,
+                                                   ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
     if (stereo)
@@ -202,8 +204,9 @@ VORLA_RESAMPLE int upsampleChunk(AmpChannel& first, AmpChannel& second, bool ste
 
 /// Rounds the model's outputs to floats and decimates them back to the
 /// host rate, into monoHost / stereoHost.
-VORLA_RESAMPLE void downsampleChunk(AmpChannel& first, AmpChannel& second, bool stereo, int factor,
-                                    int frames, ChunkBuffers& b) noexcept
+__attribute__((noinline)) inline void downsampleChunk(AmpChannel& first, AmpChannel& second,
+                                                      bool stereo, int factor, int frames,
+                                                      ChunkBuffers& b) noexcept
 {
     const int count = frames * factor;
     if (stereo)

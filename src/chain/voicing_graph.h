@@ -15,7 +15,7 @@
 //   second stage
 //   after second     the elements after its second stage
 //   power section    tone stack, power-stage level, tube curve, DC blocker
-// The loops (chain/model_loops.cpp) run these segments software-pipelined,
+// The loops (chain/model_loops.h) run these segments software-pipelined,
 // on one side (Sample = double) or on both sides in lock-step (Sample =
 // __m128d, lane 0 the first side, lane 1 the second).  Every element keeps
 // its own state and sees its samples in order, so any overlap gives the bits
@@ -423,15 +423,16 @@ VORLA_SEGMENT void runElements(ChannelLanes<Sample>& k, Sample& x, const BlockSn
 }
 
 /// Calls f(voicing) with the table of voicing `index` as a compile-time
-/// constant, so each voicing's path compiles to straight code.
-template <class F> VORLA_SEGMENT void withVoicing(int index, F&& f) noexcept
+/// constant, so each voicing's path compiles to straight code (the last
+/// table serves any index beyond the others, as a switch's default).
+template <std::size_t I = 0, class F> VORLA_SEGMENT void withVoicing(int index, F&& f) noexcept
 {
-    switch (index)
-    {
-    case 0: f.template operator()<kCleanVoicing>(); break;
-    case 1: f.template operator()<kCrunchVoicing>(); break;
-    default: f.template operator()<kOverdriveVoicing>(); break;
-    }
+    if constexpr (I + 1 == kVoicings.size())
+        f.template operator()<*kVoicings[I]>();
+    else if (index == static_cast<int>(I))
+        f.template operator()<*kVoicings[I]>();
+    else
+        withVoicing<I + 1>(index, f);
 }
 
 /// The voicing's elements before its first stage.

@@ -304,44 +304,39 @@ template <class M> VORLA_LANE_INLINE bool any(M mask) noexcept
 // lanes, field by field, without naming a field again.
 
 /// Lane i of every field of the result from records[i].  The records are
-/// trivially copyable lists of doubles (static_asserts below hold the
-/// layout), so they are read as bytes.
+/// trivially copyable lists of doubles (tests/dsp/headers_test.cpp holds the
+/// layout) and lane i of a vector lies i doubles into it, so the fields move
+/// as bytes: no lane instruction, so this serves functions compiled for any
+/// instruction set.
 template <template <class> class Record, class L>
-VORLA_LANE_INLINE Record<L> gatherLanes(const Record<double>* const* records) noexcept
+inline Record<L> gatherLanes(const Record<double>* const* records) noexcept
 {
     constexpr int W = lanes::kWidth<L>;
     constexpr std::size_t fields = sizeof(Record<double>) / sizeof(double);
     static_assert(sizeof(Record<L>) == fields * sizeof(L), "a lane record holds only lane fields");
+    static_assert(sizeof(L) == W * sizeof(double), "lanes of doubles");
     Record<L> out;
     for (std::size_t f = 0; f < fields; ++f)
-    {
-        double v[W];
         for (int i = 0; i < W; ++i)
-            std::memcpy(&v[i], reinterpret_cast<const char*>(records[i]) + f * sizeof(double),
+            std::memcpy(reinterpret_cast<char*>(&out) + f * sizeof(L) + i * sizeof(double),
+                        reinterpret_cast<const char*>(records[i]) + f * sizeof(double),
                         sizeof(double));
-        const L lane = lanes::fromLanes<L>(v);
-        std::memcpy(reinterpret_cast<char*>(&out) + f * sizeof(L), &lane, sizeof(L));
-    }
     return out;
 }
 
 /// Lane i of every field of `in` back to records[i].
 template <template <class> class Record, class L>
-VORLA_LANE_INLINE void scatterLanes(const Record<L>& in, Record<double>* const* records) noexcept
+inline void scatterLanes(const Record<L>& in, Record<double>* const* records) noexcept
 {
     constexpr int W = lanes::kWidth<L>;
     constexpr std::size_t fields = sizeof(Record<double>) / sizeof(double);
     static_assert(sizeof(Record<L>) == fields * sizeof(L), "a lane record holds only lane fields");
+    static_assert(sizeof(L) == W * sizeof(double), "lanes of doubles");
     for (std::size_t f = 0; f < fields; ++f)
-    {
-        L lane;
-        std::memcpy(&lane, reinterpret_cast<const char*>(&in) + f * sizeof(L), sizeof(L));
-        double v[W];
-        lanes::toLanes(lane, v);
         for (int i = 0; i < W; ++i)
-            std::memcpy(reinterpret_cast<char*>(records[i]) + f * sizeof(double), &v[i],
+            std::memcpy(reinterpret_cast<char*>(records[i]) + f * sizeof(double),
+                        reinterpret_cast<const char*>(&in) + f * sizeof(L) + i * sizeof(double),
                         sizeof(double));
-    }
 }
 
 } // namespace vorla
