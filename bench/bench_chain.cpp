@@ -6,7 +6,9 @@
 //
 // Arguments: stereo (0/1), host rate (Hz), HighQ (0/1), voicing (0 clean,
 // 1 crunch, 2 overdrive), signal (0 guitar, 1 silence).  BM_sse2Lanes runs
-// the same cases on the SSE2 lanes only, as on a processor without AVX.
+// the same cases on the SSE2 lanes only, as on a processor without AVX;
+// BM_libraryExp calls std::exp in the shaper instead of the inline exp, as
+// where the C library's exp is not the fused form.
 // On a shared machine take several repetitions, interleaved, and compare
 // mono and stereo of one run:
 //
@@ -62,7 +64,7 @@ std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
     return out;
 }
 
-void runAmplifier(benchmark::State& state, bool sse2Only)
+void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = false)
 {
     const bool stereo = state.range(0) != 0;
     const auto rate = static_cast<float>(state.range(1));
@@ -73,6 +75,8 @@ void runAmplifier(benchmark::State& state, bool sse2Only)
     auto effect = std::make_unique<Vorla>(&benchHost);
     if (sse2Only)
         effect->chunkBuffers.lanes = vorla::LaneSet::Sse2;
+    if (libraryExp)
+        effect->chunkBuffers.inlineExp = false;
     effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     effect->setSampleRate(rate);
     effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
@@ -119,6 +123,11 @@ void BM_sse2Lanes(benchmark::State& state)
     runAmplifier(state, true);
 }
 
+void BM_libraryExp(benchmark::State& state)
+{
+    runAmplifier(state, false, true);
+}
+
 void amplifierCases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"stereo", "rate", "highQ", "voicing", "silence"});
@@ -133,5 +142,6 @@ void amplifierCases(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BM_amplifier)->Apply(amplifierCases);
 BENCHMARK(BM_sse2Lanes)->Apply(amplifierCases);
+BENCHMARK(BM_libraryExp)->Apply(amplifierCases);
 
 } // namespace

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "dsp/biquad.h"
+#include "dsp/exact_exp_inline.h"
 #include "dsp/halfband.h"
 #include "dsp/tone_stack.h"
 #include "dsp/triode_stage.h"
@@ -111,13 +112,19 @@ inline double contourLevel(double c) noexcept
     return (c * 1.0298 - c * c * 0.1077 + 0.5225) * 0.015;
 }
 
-/// Soft limit of positive excursions after the second preamp stage: unit
-/// slope at 0, approaching +250; negative values pass unchanged.
+/// Soft limit of positive excursions after the second preamp stage:
+/// 250 (1 - exp(-0.004 x)) for x > 0, unit slope at 0 and approaching
+/// +250 volts; negative values pass unchanged.
+inline constexpr double kShaperCeiling = 250.0;
+inline constexpr double kShaperExponent = -0.004; // -1 / kShaperCeiling, per volt
 inline double stageShaper(double x) noexcept;
 
-/// stageShaper on every lane (dsp/lanes.h); exp stays one libm call per
-/// positive lane, so every lane gives the bits of stageShaper.
-template <class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept;
+/// stageShaper on every lane (dsp/lanes.h), so every lane gives the bits of
+/// stageShaper.  exp stays scalar, once per positive lane: a call of
+/// std::exp, or with kInlineExp the library's exp inline
+/// (dsp/exact_exp_inline.h, fused form; only in code compiled for FMA, run
+/// where fusedExpMatchesLibrary() is true).
+template <bool kInlineExp = false, class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept;
 
 /// The rate design the chain runs with: the host rate, the oversampling
 /// factor and what follows from them.
@@ -169,7 +176,7 @@ void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot&
 // Inline implementation
 // ---------------------------------------------------------------------------
 
-template <class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept
+template <bool kInlineExp, class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept
 {
     using namespace lanes;
     constexpr int W = kWidth<L>;
@@ -178,11 +185,18 @@ template <class L> VORLA_LANE_INLINE L shapeStage(L x) noexcept
     if (bits == 0)
         return x;
     double arg[W];
-    toLanes(splat<L>(-0.004) * x, arg);
+    toLanes(splat<L>(kShaperExponent) * x, arg);
     double e[W];
     for (int i = 0; i < W; ++i)
-        e[i] = (bits & (1 << i)) != 0 ? std::exp(arg[i]) : 0.0;
-    const L shaped = splat<L>(250.0) * (splat<L>(1.0) - fromLanes<L>(e));
+    {
+        if ((bits & (1 << i)) == 0)
+            e[i] = 0.0;
+        else if constexpr (kInlineExp)
+            e[i] = exact_exp::exp<true>(arg[i]);
+        else
+            e[i] = std::exp(arg[i]);
+    }
+    const L shaped = splat<L>(kShaperCeiling) * (splat<L>(1.0) - fromLanes<L>(e));
     return select(positive, shaped, x);
 }
 

@@ -10,6 +10,7 @@
 
 #include "chain/amp_channel.h"
 #include "chain/voicing_graph.h"
+#include "dsp/exact_exp.h"
 #include "dsp/lanes.h"
 
 #include <emmintrin.h>
@@ -65,6 +66,10 @@ struct ChunkBuffers
     /// when the effect is created; every choice gives the same bits (tests
     /// set each to compare).
     LaneSet lanes = bestLaneSet();
+    /// True when the shaper may take the library's exp inline
+    /// (dsp/exact_exp.h), otherwise it calls std::exp; either gives the same
+    /// bits (tests set false to compare).
+    bool inlineExp = fusedExpMatchesLibrary();
 };
 
 } // namespace vorla

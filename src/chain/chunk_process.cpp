@@ -11,8 +11,9 @@ namespace vorla {
 
 namespace {
 
-/// The three phases of a chunk on the lane layout `Layout`.
-template <class Layout>
+/// The three phases of a chunk on the lane layout `Layout`, with the
+/// shaper's exp inline when kInlineExp (chain/model_loops.h).
+template <bool kInlineExp = false, class Layout>
 VORLA_LANE_INLINE void processChunk(Layout& layout, AmpChannel* const* sides, int factor,
                                     int frames, ChunkBuffers& b, const BlockSnapshot& snapshot,
                                     const double& rate) noexcept
@@ -36,31 +37,69 @@ VORLA_LANE_INLINE void processChunk(Layout& layout, AmpChannel* const* sides, in
     }
     ChannelLanes<Sample>& filters = *lanes;
     filters.load(sides, snapshot);
-    loops::runModel(layout, filters, sides, x, count, b.flags, snapshot, rate);
+    loops::runModel<kInlineExp>(layout, filters, sides, x, count, b.flags, snapshot, rate);
     filters.storeStates(sides);
     resample::downsampleChunk(first, second, stereo, factor, frames, b);
 }
 
 // The AVX chunks are compiled for 256-bit registers as a whole (flatten
-// folds every step into them, so no lane operation stays a call).
+// folds every step into them, so no lane operation stays a call).  Each has
+// a twin compiled for FMA as well, which the effect runs when the C
+// library's exp is the fused form (fusedExpMatchesLibrary): its shaper
+// takes that exp inline.  The build never contracts, so FMA instructions
+// appear only where the exp asks for them.
+
+#define VORLA_AVX_FMA __attribute__((target("avx,fma")))
+#define VORLA_AVX512_FMA __attribute__((target("avx512f,avx512vl,fma")))
+
+template <bool kInlineExp>
+VORLA_LANE_INLINE void monoChunkWide(AmpChannel& side, int factor, int frames, ChunkBuffers& b,
+                                     const BlockSnapshot& snapshot, const double& rate) noexcept
+{
+    AmpChannel* sides[1] = {&side};
+    loops::MonoWide layout(rate);
+    processChunk<kInlineExp>(layout, sides, factor, frames, b, snapshot, rate);
+}
+
+template <bool kInlineExp>
+VORLA_LANE_INLINE void stereoChunkWide(AmpChannel& first, AmpChannel& second, int factor,
+                                       int frames, ChunkBuffers& b, const BlockSnapshot& snapshot,
+                                       const double& rate) noexcept
+{
+    AmpChannel* sides[2] = {&first, &second};
+    loops::StereoWide layout(rate);
+    processChunk<kInlineExp>(layout, sides, factor, frames, b, snapshot, rate);
+}
 
 VORLA_AVX __attribute__((flatten)) void processMonoChunkWide(AmpChannel& side, int factor,
                                                              int frames, ChunkBuffers& b,
                                                              const BlockSnapshot& snapshot,
                                                              const double& rate) noexcept
 {
-    AmpChannel* sides[1] = {&side};
-    loops::MonoWide layout(rate);
-    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+    monoChunkWide<false>(side, factor, frames, b, snapshot, rate);
+}
+
+VORLA_AVX_FMA __attribute__((flatten)) void processMonoChunkWideFma(AmpChannel& side, int factor,
+                                                                    int frames, ChunkBuffers& b,
+                                                                    const BlockSnapshot& snapshot,
+                                                                    const double& rate) noexcept
+{
+    monoChunkWide<true>(side, factor, frames, b, snapshot, rate);
 }
 
 VORLA_AVX __attribute__((flatten)) void
 processStereoChunkWide(AmpChannel& first, AmpChannel& second, int factor, int frames,
                        ChunkBuffers& b, const BlockSnapshot& snapshot, const double& rate) noexcept
 {
-    AmpChannel* sides[2] = {&first, &second};
-    loops::StereoWide layout(rate);
-    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+    stereoChunkWide<false>(first, second, factor, frames, b, snapshot, rate);
+}
+
+VORLA_AVX_FMA __attribute__((flatten)) void
+processStereoChunkWideFma(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                          ChunkBuffers& b, const BlockSnapshot& snapshot,
+                          const double& rate) noexcept
+{
+    stereoChunkWide<true>(first, second, factor, frames, b, snapshot, rate);
 }
 
 // The same lanes compiled for AVX-512: with 32 registers the stage states of
@@ -71,9 +110,15 @@ VORLA_AVX512 __attribute__((flatten)) void processStereoChunkWide512(AmpChannel&
                                                                      const BlockSnapshot& snapshot,
                                                                      const double& rate) noexcept
 {
-    AmpChannel* sides[2] = {&first, &second};
-    loops::StereoWide layout(rate);
-    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+    stereoChunkWide<false>(first, second, factor, frames, b, snapshot, rate);
+}
+
+VORLA_AVX512_FMA __attribute__((flatten)) void
+processStereoChunkWide512Fma(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                             ChunkBuffers& b, const BlockSnapshot& snapshot,
+                             const double& rate) noexcept
+{
+    stereoChunkWide<true>(first, second, factor, frames, b, snapshot, rate);
 }
 
 } // namespace
@@ -83,7 +128,10 @@ void processMonoChunk(AmpChannel& side, int factor, int frames, ChunkBuffers& bu
 {
     if (buffers.lanes != LaneSet::Sse2)
     {
-        processMonoChunkWide(side, factor, frames, buffers, snapshot, rate);
+        if (buffers.inlineExp)
+            processMonoChunkWideFma(side, factor, frames, buffers, snapshot, rate);
+        else
+            processMonoChunkWide(side, factor, frames, buffers, snapshot, rate);
         return;
     }
     AmpChannel* sides[1] = {&side};
@@ -97,12 +145,18 @@ void processStereoChunk(AmpChannel& first, AmpChannel& second, int factor, int f
 {
     if (buffers.lanes == LaneSet::Avx512)
     {
-        processStereoChunkWide512(first, second, factor, frames, buffers, snapshot, rate);
+        if (buffers.inlineExp)
+            processStereoChunkWide512Fma(first, second, factor, frames, buffers, snapshot, rate);
+        else
+            processStereoChunkWide512(first, second, factor, frames, buffers, snapshot, rate);
         return;
     }
     if (buffers.lanes == LaneSet::Avx)
     {
-        processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
+        if (buffers.inlineExp)
+            processStereoChunkWideFma(first, second, factor, frames, buffers, snapshot, rate);
+        else
+            processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
         return;
     }
     AmpChannel* sides[2] = {&first, &second};

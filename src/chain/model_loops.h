@@ -319,10 +319,20 @@ struct VoicingPerPair
 /// The common case: every pair of the chunk has the same switches, so the
 /// voicing V is a compile-time constant of the loop and the stages are
 /// bound once.
-template <const Voicing& V> struct OneVoicing
+template <const Voicing& V, bool kInlineExp> struct OneVoicing
 {
     PairFlags flags;
     bool bound = false;
+    /// With kInlineExp a shaper first after the second stage takes the
+    /// library's exp inline (shapeStage<true>), then the elements after it
+    /// run.
+    static constexpr bool kInlineShaper =
+        kInlineExp && V.afterSecond[0].kind == Element::Kind::Shaper;
+    static constexpr ElementList kAfterShaper = [] {
+        ElementList rest = V.afterSecond;
+        rest[0] = Element{};
+        return rest;
+    }();
 
     template <class Layout>
     VORLA_LANE_INLINE void bindFor(Layout& stages, AmpChannel* const* sides, int, int) noexcept
@@ -353,7 +363,15 @@ template <const Voicing& V> struct OneVoicing
         // The loop's limit grows by one per iteration: at most one of each.
         if (done.elements < limit)
         {
-            runElements<V.afterSecond>(k, x[done.elements], s, flags);
+            if constexpr (kInlineShaper)
+            {
+                x[done.elements] = shapeStage<true>(x[done.elements]);
+                runElements<kAfterShaper>(k, x[done.elements], s, flags);
+            }
+            else
+            {
+                runElements<V.afterSecond>(k, x[done.elements], s, flags);
+            }
             ++done.elements;
         }
         if (done.power < limit - kPowerDelay)
@@ -443,8 +461,9 @@ __attribute__((noinline)) void runEdgeIteration(ChannelLanes<Sample>& k, AmpChan
 
 /// The samples x[0 .. count) (flags[u / 2] belong to sample u) through the
 /// model of `sides` (one, or two in lock-step), with the lane layout
-/// `stages`.  `k` holds the sides' filters in lanes.
-template <class Layout>
+/// `stages`.  `k` holds the sides' filters in lanes.  With kInlineExp the
+/// shaper takes the library's exp inline (callers compiled for FMA only).
+template <bool kInlineExp, class Layout>
 VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sample>& k,
                                 AmpChannel* const* sides, typename Layout::Sample* __restrict x,
                                 int count, const PairFlags* __restrict flags,
@@ -472,7 +491,7 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
             // address never leaves the loop can stay in registers.
             Layout bound = stages;
             withVoicing(v, [&]<const Voicing & V>() {
-                OneVoicing<V> path{flags[0], true};
+                OneVoicing<V, kInlineExp> path{flags[0], true};
                 runFullIterations(bound, path, k, sides, x, count, s, tailsDone);
             });
         }

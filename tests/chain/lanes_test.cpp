@@ -2,7 +2,8 @@
 // of the one-side loop (which the reference-cascade test ties to
 // processPair), whatever the voicing changes and block lengths.
 //   - the AVX and AVX-512 layouts against the SSE2 ones, mono and stereo;
-//   - the stereo sides against two mono effects fed one input each.
+//   - the stereo sides against two mono effects fed one input each;
+//   - the shaper's inline exp against its call of std::exp.
 #include "chain/model_loops.h"
 
 #include "chain/chain_support.h"
@@ -150,6 +151,33 @@ TEST(ModelLanes, StereoSidesGiveTheBitsOfTwoMonoEffects)
         EXPECT_TRUE(sameBytes(stereo->ampChannels[0], left->ampChannels[0]));
         EXPECT_TRUE(sameBytes(stereo->ampChannels[1], right->ampChannels[0]));
     }
+}
+
+TEST(ModelLanes, InlineExpGivesTheBitsOfTheLibraryCall)
+{
+    if (!fusedExpMatchesLibrary() || !processorHasAvx())
+        GTEST_SKIP() << "the shaper calls std::exp on this processor and library";
+    for (LaneSet set : availableLaneSets())
+        for (bool stereo : {false, true})
+        {
+            if (set == LaneSet::Sse2)
+                continue;
+            SCOPED_TRACE(std::string(laneSetName(set)) + (stereo ? ", stereo" : ", mono"));
+            auto called = makeEffect(44100.0f, false, stereo, set);
+            auto inlined = makeEffect(44100.0f, false, stereo, set);
+            called->chunkBuffers.inlineExp = false;
+            inlined->chunkBuffers.inlineExp = true;
+            const auto in1 = loudInput(44100.0f, 0);
+            const auto in2 = loudInput(44100.0f, 1);
+            const Render a = renderSwitching(*called, in1, in2);
+            const Render b = renderSwitching(*inlined, in1, in2);
+            for (int side = 0; side < 2; ++side)
+            {
+                EXPECT_TRUE(vorla::test::sameBits(a.out[side], b.out[side])) << "output " << side;
+                EXPECT_TRUE(sameBytes(called->ampChannels[side], inlined->ampChannels[side]))
+                    << "side " << side;
+            }
+        }
 }
 
 /// shapeStage over `in` in lanes of L, against stageShaper per sample.
