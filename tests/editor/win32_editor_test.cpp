@@ -6,6 +6,7 @@
 // Windows delivers like the user's.  The drawn pixels are compared with the
 // Linux build's vorla-snapshot of the same settings (fixture
 // linux_reference).
+#include "click_targets.h"
 #include "host/loaded_plugin.h"
 
 #include <gtest/gtest.h>
@@ -457,26 +458,10 @@ TEST_F(Win32Editor, EveryButtonAndTheSwitchRespondToAClick)
     ASSERT_EQ(openEditor(parent), 1);
     pump(50);
 
-    struct Target
-    {
-        int32_t tag;
-        int x, y;
-        float expected; // -1: the opposite of the value before
-    };
-    const Target targets[] = {
-        {2, 149, 175, -1},  // Clean/Crunch
-        {3, 149, 207, -1},  // Boost
-        {4, 316, 190, -1},  // Bright
-        {13, 573, 160, -1}, // Mono/Stereo (below the Quality button)
-        {14, 573, 143, -1}, // Quality, where it overlaps Mono/Stereo
-        {1, 100, 210, 1.f}, // the switch's lower half: position 1
-        {1, 100, 170, 0.f}, // its upper half: position 0
-    };
-    for (const Target& t : targets)
+    for (const vorla::test::ClickTarget& t : vorla::test::kClickTargets)
     {
         plugin->clearCalls();
-        const float before = plugin->getParameter(t.tag);
-        const float expected = t.expected >= 0.f ? t.expected : (before >= 0.5f ? 0.f : 1.f);
+        const float expected = vorla::test::valueAfterClick(t, plugin->getParameter(t.tag));
         click(t.x, t.y);
         EXPECT_TRUE(pumpUntil([&] { return countCalls(audioMasterEndEdit) > 0; }))
             << "tag " << t.tag;

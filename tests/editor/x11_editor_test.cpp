@@ -3,6 +3,7 @@
 // effEditOpen, calls effEditIdle from its "UI thread" and sends real pointer
 // and key events with the XTest extension.  Skipped when no display can be
 // opened (scripts/test.sh starts Xvfb when DISPLAY is unset).
+#include "click_targets.h"
 #include "host/loaded_plugin.h"
 #include "params/parameters.h"
 
@@ -465,26 +466,10 @@ TEST_F(X11Editor, EveryButtonAndTheSwitchRespondToAClick)
     ASSERT_EQ(openEditor(parent), 1);
     idleFor(50);
 
-    struct Target
-    {
-        int32_t tag;
-        int x, y;
-        float expected; // -1: the opposite of the value before
-    };
-    const Target targets[] = {
-        {2, 149, 175, -1},  // Clean/Crunch
-        {3, 149, 207, -1},  // Boost
-        {4, 316, 190, -1},  // Bright
-        {13, 573, 160, -1}, // Mono/Stereo (below the Quality button)
-        {14, 573, 143, -1}, // Quality, where it overlaps Mono/Stereo
-        {1, 100, 210, 1.f}, // the switch's lower half: position 1
-        {1, 100, 170, 0.f}, // its upper half: position 0
-    };
-    for (const Target& t : targets)
+    for (const vorla::test::ClickTarget& t : vorla::test::kClickTargets)
     {
         plugin->clearCalls();
-        const float before = plugin->getParameter(t.tag);
-        const float expected = t.expected >= 0.f ? t.expected : (before >= 0.5f ? 0.f : 1.f);
+        const float expected = vorla::test::valueAfterClick(t, plugin->getParameter(t.tag));
         click(t.x, t.y);
         EXPECT_TRUE(idleUntil([&] { return countCalls(audioMasterEndEdit) > 0; }))
             << "tag " << t.tag;
