@@ -61,13 +61,13 @@ VORLA_LANE_INLINE void monoChunkWide(AmpChannel& side, int factor, int frames, C
     processChunk<kInlineExp>(layout, sides, factor, frames, b, snapshot, rate);
 }
 
-template <bool kInlineExp>
+template <bool kInlineExp, class Layout = loops::StereoWide>
 VORLA_LANE_INLINE void stereoChunkWide(AmpChannel& first, AmpChannel& second, int factor,
                                        int frames, ChunkBuffers& b, const BlockSnapshot& snapshot,
                                        const double& rate) noexcept
 {
     AmpChannel* sides[2] = {&first, &second};
-    loops::StereoWide layout(rate);
+    Layout layout(rate);
     processChunk<kInlineExp>(layout, sides, factor, frames, b, snapshot, rate);
 }
 
@@ -102,15 +102,15 @@ processStereoChunkWideFma(AmpChannel& first, AmpChannel& second, int factor, int
     stereoChunkWide<true>(first, second, factor, frames, b, snapshot, rate);
 }
 
-// The same lanes compiled for AVX-512: with 32 registers the stage states of
-// both sides stay in registers across the loop (mono gains nothing from it).
+// Stereo on AVX-512: the six stages of both sides in one 512-bit step, and
+// 32 registers for their states (mono's three stages fit one AVX step).
 VORLA_AVX512 __attribute__((flatten)) void processStereoChunkWide512(AmpChannel& first,
                                                                      AmpChannel& second, int factor,
                                                                      int frames, ChunkBuffers& b,
                                                                      const BlockSnapshot& snapshot,
                                                                      const double& rate) noexcept
 {
-    stereoChunkWide<false>(first, second, factor, frames, b, snapshot, rate);
+    stereoChunkWide<false, loops::StereoWide512>(first, second, factor, frames, b, snapshot, rate);
 }
 
 VORLA_AVX512_FMA __attribute__((flatten)) void
@@ -118,7 +118,7 @@ processStereoChunkWide512Fma(AmpChannel& first, AmpChannel& second, int factor, 
                              ChunkBuffers& b, const BlockSnapshot& snapshot,
                              const double& rate) noexcept
 {
-    stereoChunkWide<true>(first, second, factor, frames, b, snapshot, rate);
+    stereoChunkWide<true, loops::StereoWide512>(first, second, factor, frames, b, snapshot, rate);
 }
 
 } // namespace

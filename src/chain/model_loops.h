@@ -24,16 +24,18 @@
 // still sees its own samples in order, and every lane gives the scalar bits
 // (dsp/lanes.h), so the result is the bits of sample-by-sample processing.
 //
-// Lane layouts (the same loop serves all four):
+// Lane layouts (the same loop serves all five):
 //   MonoWide      one side, AVX: input, first and second stage in lanes 0-2
 //                 of one 256-bit step (lane 3 repeats lane 0)
 //   MonoNarrow    one side, SSE2: input and first stage in one 128-bit step,
 //                 the second stage on a double
 //   StereoWide    both sides, AVX: input and first stage of both sides in
 //                 one 256-bit step, the second stages in one 128-bit step
+//   StereoWide512 both sides, AVX-512: all six stages in one 512-bit step
 //   StereoNarrow  both sides, SSE2: one 128-bit step per stage
-// Only the *Wide layouts use AVX; their callers are AVX functions chosen
-// when the effect found the processor has AVX.
+// Only the *Wide layouts use AVX (StereoWide512 AVX-512); their callers are
+// functions compiled for it, chosen when the effect found the processor has
+// it.
 #pragma once
 
 #include "chain/voicing_graph.h"
@@ -205,6 +207,41 @@ struct StereoWide
         pair.step(second, _mm256_castpd256_pd128(rate));
         in = _mm256_castpd256_pd128(x);
         first = _mm256_extractf128_pd(x, 1);
+    }
+};
+
+struct StereoWide512
+{
+    using Sample = __m128d; // lane 0 the first side, lane 1 the second
+    StageGroup<__m512d> all;
+    __m512d rate;
+
+    VORLA_AVX512 explicit StereoWide512(double processRate) noexcept
+        : rate(lanes::splat<__m512d>(processRate))
+    {
+    }
+
+    VORLA_AVX512 void bind(AmpChannel* const* sides, int v1, int v2) noexcept
+    {
+        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
+        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
+        TriodeStage* six[6] = {a.input, b.input, a.first, b.first, a.second, b.second};
+        all.bind(six, 6);
+    }
+    VORLA_AVX512 void unbind() noexcept { all.unbind(); }
+
+    VORLA_AVX512 void step(__m128d& in, __m128d& first, __m128d& second) noexcept
+    {
+        // Lanes 6 and 7 have no stage of their own; they take the input
+        // stage's samples (finite, like lane 0's) and write a spare record.
+        const __m256d low = _mm256_insertf128_pd(_mm256_castpd128_pd256(in), first, 1);
+        const __m256d high = _mm256_insertf128_pd(_mm256_castpd128_pd256(second), in, 1);
+        __m512d x = _mm512_insertf64x4(_mm512_castpd256_pd512(low), high, 1);
+        all.step(x, rate);
+        const __m256d lowOut = _mm512_castpd512_pd256(x);
+        in = _mm256_castpd256_pd128(lowOut);
+        first = _mm256_extractf128_pd(lowOut, 1);
+        second = _mm256_castpd256_pd128(_mm512_extractf64x4_pd(x, 1));
     }
 };
 

@@ -8,10 +8,11 @@
 //   double    one sample (the reference, and the scalar parts of the chain)
 //   __m128d   two double lanes (SSE2, every x86-64 processor)
 //   __m256d   four double lanes (AVX; only where the processor has it)
+//   __m512d   eight double lanes (AVX-512 F; likewise)
 //   float     one half-band sample
 //   __m128    four float lanes for the half-band sections
 //
-// Why the lanes give the scalar bits: SSE2 and AVX addition, subtraction,
+// Why the lanes give the scalar bits: SSE2, AVX and AVX-512 addition, subtraction,
 // multiplication, division and square root are correctly rounded per lane
 // exactly like the scalar instructions, min and the compares are exact, and
 // the build forbids contraction into fused multiply-adds.  Data-dependent
@@ -20,10 +21,12 @@
 // one.  Nothing here is approximated: a function the hardware cannot do per
 // lane (exp) is called per lane by the caller.
 //
-// Masks: a comparison gives bool for double and an all-ones/all-zeros lane
-// pattern for the vector types (Mask<L>).
+// Masks: a comparison gives bool for double, an all-ones/all-zeros lane
+// pattern for the SSE2 and AVX types and a bit per lane for __m512d
+// (Mask<L>).
 //
-// AVX: the __m256d operations are compiled for AVX (target attribute) and
+// AVX: the __m256d operations are compiled for AVX (target attribute), the
+// __m512d ones for AVX-512 F, and
 // are plain inline functions.  The primitive templates are always inlined,
 // so an instantiation for __m256d is only ever code inside an AVX function
 // of the caller, which then inlines these operations too.  Such callers must
@@ -31,7 +34,13 @@
 // themselves (VORLA_AVX, best with flatten so nothing stays a call).
 #pragma once
 
+// GCC 12's AVX-512 intrinsics start from a deliberately undefined vector
+// (`__Y = __Y`), which -Wmaybe-uninitialized reports once they are inlined;
+// the state of the warning goes by the header's own lines.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 
 #include <cmath>
 #include <cstddef>
@@ -86,6 +95,12 @@ template <> struct Traits<__m256d>
     using Mask = __m256d;
     using Scalar = double;
 };
+template <> struct Traits<__m512d>
+{
+    static constexpr int width = 8;
+    using Mask = __mmask8; // AVX-512 compares give a bit per lane
+    using Scalar = double;
+};
 template <> struct Traits<float>
 {
     static constexpr int width = 1;
@@ -122,6 +137,10 @@ template <> VORLA_AVX inline __m256d splat<__m256d>(double v) noexcept
 {
     return _mm256_set1_pd(v);
 }
+template <> VORLA_AVX512 inline __m512d splat<__m512d>(double v) noexcept
+{
+    return _mm512_set1_pd(v);
+}
 
 // --- Lanes to and from doubles -----------------------------------------------------
 
@@ -140,6 +159,10 @@ template <> VORLA_AVX inline __m256d fromLanes<__m256d>(const double* v) noexcep
 {
     return _mm256_setr_pd(v[0], v[1], v[2], v[3]);
 }
+template <> VORLA_AVX512 inline __m512d fromLanes<__m512d>(const double* v) noexcept
+{
+    return _mm512_loadu_pd(v);
+}
 
 /// Writes lane i of `x` to v[i].
 VORLA_LANE_INLINE void toLanes(double x, double* v) noexcept
@@ -153,6 +176,10 @@ VORLA_LANE_INLINE void toLanes(__m128d x, double* v) noexcept
 VORLA_AVX inline void toLanes(__m256d x, double* v) noexcept
 {
     _mm256_storeu_pd(v, x);
+}
+VORLA_AVX512 inline void toLanes(__m512d x, double* v) noexcept
+{
+    _mm512_storeu_pd(v, x);
 }
 
 // --- Arithmetic beyond the operators --------------------------------------------------
@@ -169,6 +196,10 @@ VORLA_AVX inline __m256d sqrt(__m256d x) noexcept
 {
     return _mm256_sqrt_pd(x);
 }
+VORLA_AVX512 inline __m512d sqrt(__m512d x) noexcept
+{
+    return _mm512_sqrt_pd(x);
+}
 
 /// a < b ? a : b per lane (so b when either is NaN), the x86 min.
 VORLA_LANE_INLINE double min(double a, double b) noexcept
@@ -182,6 +213,10 @@ VORLA_LANE_INLINE __m128d min(__m128d a, __m128d b) noexcept
 VORLA_AVX inline __m256d min(__m256d a, __m256d b) noexcept
 {
     return _mm256_min_pd(a, b);
+}
+VORLA_AVX512 inline __m512d min(__m512d a, __m512d b) noexcept
+{
+    return _mm512_min_pd(a, b);
 }
 
 // --- Comparisons (false where either side is NaN, unless said) -----------------------
@@ -198,6 +233,10 @@ VORLA_AVX inline __m256d lessThan(__m256d a, __m256d b) noexcept
 {
     return _mm256_cmp_pd(a, b, _CMP_LT_OQ);
 }
+VORLA_AVX512 inline __mmask8 lessThan(__m512d a, __m512d b) noexcept
+{
+    return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ);
+}
 
 VORLA_LANE_INLINE bool lessEqual(double a, double b) noexcept
 {
@@ -210,6 +249,10 @@ VORLA_LANE_INLINE __m128d lessEqual(__m128d a, __m128d b) noexcept
 VORLA_AVX inline __m256d lessEqual(__m256d a, __m256d b) noexcept
 {
     return _mm256_cmp_pd(a, b, _CMP_LE_OQ);
+}
+VORLA_AVX512 inline __mmask8 lessEqual(__m512d a, __m512d b) noexcept
+{
+    return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ);
 }
 
 VORLA_LANE_INLINE bool greaterThan(double a, double b) noexcept
@@ -224,6 +267,10 @@ VORLA_AVX inline __m256d greaterThan(__m256d a, __m256d b) noexcept
 {
     return _mm256_cmp_pd(a, b, _CMP_GT_OQ);
 }
+VORLA_AVX512 inline __mmask8 greaterThan(__m512d a, __m512d b) noexcept
+{
+    return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ);
+}
 
 VORLA_LANE_INLINE bool greaterEqual(double a, double b) noexcept
 {
@@ -236,6 +283,10 @@ VORLA_LANE_INLINE __m128d greaterEqual(__m128d a, __m128d b) noexcept
 VORLA_AVX inline __m256d greaterEqual(__m256d a, __m256d b) noexcept
 {
     return _mm256_cmp_pd(a, b, _CMP_GE_OQ);
+}
+VORLA_AVX512 inline __mmask8 greaterEqual(__m512d a, __m512d b) noexcept
+{
+    return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ);
 }
 
 /// !(a < b): true where a >= b and where either side is NaN.
@@ -250,6 +301,10 @@ VORLA_LANE_INLINE __m128d notLessThan(__m128d a, __m128d b) noexcept
 VORLA_AVX inline __m256d notLessThan(__m256d a, __m256d b) noexcept
 {
     return _mm256_cmp_pd(a, b, _CMP_NLT_UQ);
+}
+VORLA_AVX512 inline __mmask8 notLessThan(__m512d a, __m512d b) noexcept
+{
+    return _mm512_cmp_pd_mask(a, b, _CMP_NLT_UQ);
 }
 
 // --- Masks ---------------------------------------------------------------------------
@@ -269,6 +324,10 @@ VORLA_AVX inline __m256d select(__m256d mask, __m256d yes, __m256d no) noexcept
     // condition that it then splits into one branch per lane.
     return _mm256_or_pd(_mm256_and_pd(mask, yes), _mm256_andnot_pd(mask, no));
 }
+VORLA_AVX512 inline __m512d select(__mmask8 mask, __m512d yes, __m512d no) noexcept
+{
+    return _mm512_mask_blend_pd(mask, no, yes);
+}
 
 /// Bit i set where lane i of the mask is set.
 VORLA_LANE_INLINE int laneBits(bool mask) noexcept
@@ -282,6 +341,10 @@ VORLA_LANE_INLINE int laneBits(__m128d mask) noexcept
 VORLA_AVX inline int laneBits(__m256d mask) noexcept
 {
     return _mm256_movemask_pd(mask);
+}
+VORLA_LANE_INLINE int laneBits(__mmask8 mask) noexcept
+{
+    return mask;
 }
 
 /// True when the mask is set in some lane.

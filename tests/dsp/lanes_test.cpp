@@ -83,7 +83,7 @@ std::vector<double> edgeInputs()
 double laneInput(const std::vector<double>& in, std::size_t k, int lane)
 {
     const std::size_t n = in.size();
-    const double scale[] = {1.0, 0.3, -0.7, 2.5};
+    const double scale[] = {1.0, 0.3, -0.7, 2.5, -1.3, 0.05, 4.0, -0.2};
     return in[(k * (2 * static_cast<std::size_t>(lane) + 1) + 13 * static_cast<std::size_t>(lane)) %
               n] *
            scale[lane];
@@ -94,9 +94,9 @@ double laneInput(const std::vector<double>& in, std::size_t k, int lane)
 struct LaneRun
 {
     std::vector<double> stage, biquad, tone, tube;
-    TriodeStage stages[4];
-    Biquad biquads[4];
-    ToneStack tones[4];
+    TriodeStage stages[8];
+    Biquad biquads[8];
+    ToneStack tones[8];
 };
 
 template <class L>
@@ -165,22 +165,31 @@ VORLA_AVX __attribute__((flatten)) void runFourLanes(LaneRun& run, const std::ve
     runLanes<__m256d>(run, in);
 }
 
-/// Four different stages, sections and stacks, one per lane.
+VORLA_AVX512 __attribute__((flatten)) void runEightLanes(LaneRun& run,
+                                                         const std::vector<double>& in)
+{
+    runLanes<__m512d>(run, in);
+}
+
+/// Eight stages, sections and stacks, one per lane (each kind four times).
 LaneRun freshRun()
 {
     LaneRun run;
     const TriodeComponentSet* sets[] = {&kTriodeSetS1, &kTriodeSetS2, &kTriodeSetS3, &kTriodeSetS4};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 8; ++i)
     {
-        initTriodeStage(run.stages[i], *sets[i], kRate);
+        initTriodeStage(run.stages[i], *sets[i % 4], kRate);
         designToneStack(4.7e-10, 2.2e-8, 2.2e-8, 250000, 1000000, 25000, 94000, kRate,
                         run.tones[i]);
-        updateToneStackCoefficients(run.tones[i], 0.1 + 0.2 * i, 0.7, 0.55 - 0.1 * i, 0.9);
+        updateToneStackCoefficients(run.tones[i], 0.1 + 0.1 * i, 0.7, 0.55 - 0.05 * i, 0.9);
     }
-    designLowShelf(600.0, 0.7, 0.25, kRate, run.biquads[0]);
-    designHighpass(2.0, 0.7, kRate, run.biquads[1]);
-    designLowpass(4800.0, 0.85, kRate, run.biquads[2]);
-    designPeak(4500.0, 0.7, 1.6, kRate, run.biquads[3]);
+    for (int i = 0; i < 8; i += 4)
+    {
+        designLowShelf(600.0, 0.7, 0.25, kRate, run.biquads[i]);
+        designHighpass(2.0, 0.7, kRate, run.biquads[i + 1]);
+        designLowpass(4800.0, 0.85, kRate, run.biquads[i + 2]);
+        designPeak(4500.0, 0.7, 1.6, kRate, run.biquads[i + 3]);
+    }
     return run;
 }
 
@@ -232,6 +241,16 @@ TEST(Lanes, FourAvxLanesGiveTheScalarBits)
     LaneRun run = freshRun();
     runFourLanes(run, in);
     expectLanesMatchScalar(run, 4, in);
+}
+
+TEST(Lanes, EightAvx512LanesGiveTheScalarBits)
+{
+    if (!processorHasAvx512())
+        GTEST_SKIP() << "no AVX-512 on this processor";
+    const auto in = edgeInputs();
+    LaneRun run = freshRun();
+    runEightLanes(run, in);
+    expectLanesMatchScalar(run, 8, in);
 }
 
 TEST(Lanes, TubeCurveSendsNanToTheLastValueInEveryWidth)
