@@ -7,6 +7,7 @@
 // Linux build's vorla-snapshot of the same settings (fixture
 // linux_reference).
 #include "click_targets.h"
+#include "gesture_checks.h"
 #include "host/loaded_plugin.h"
 
 #include <gtest/gtest.h>
@@ -272,22 +273,11 @@ protected:
         return diff;
     }
 
-    std::vector<HostCall> editCalls() const
-    {
-        std::vector<HostCall> out;
-        for (const HostCall& c : plugin->calls())
-            if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
-                c.opcode == audioMasterEndEdit)
-                out.push_back(c);
-        return out;
-    }
+    std::vector<HostCall> editCalls() const { return vorla::test::editCalls(plugin->calls()); }
 
     int countCalls(int32_t opcode) const
     {
-        int n = 0;
-        for (const HostCall& c : plugin->calls())
-            n += c.opcode == opcode;
-        return n;
+        return vorla::test::countCalls(plugin->calls(), opcode);
     }
 
     /// A quick click at frame pixel (x, y): press and release are both
@@ -304,19 +294,7 @@ protected:
     /// the last automated value being the effect's.
     void expectGesture(int32_t tag)
     {
-        const auto calls = editCalls();
-        ASSERT_GE(calls.size(), 3u) << "tag " << tag;
-        EXPECT_EQ(calls.front().opcode, audioMasterBeginEdit);
-        EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
-        for (size_t i = 0; i < calls.size(); ++i)
-        {
-            EXPECT_EQ(calls[i].index, tag);
-            if (i > 0 && i + 1 < calls.size())
-            {
-                EXPECT_EQ(calls[i].opcode, audioMasterAutomate);
-            }
-        }
-        EXPECT_EQ(calls[calls.size() - 2].opt, plugin->getParameter(tag));
+        vorla::test::expectGesture(editCalls(), tag, plugin->getParameter(tag));
     }
 
     HWND parent = nullptr;
@@ -431,24 +409,8 @@ TEST_F(Win32Editor, KnobDraggedWithThePointerIsOneGesture)
     EXPECT_GT(nestedIdles, 0);
     EXPECT_EQ(GetCapture(), nullptr); // released with the button
 
-    const auto calls = editCalls();
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(calls.front().opcode, audioMasterBeginEdit);
-    EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
-    for (size_t i = 0; i < calls.size(); ++i)
-    {
-        EXPECT_EQ(calls[i].index, 0);
-        if (i > 0 && i + 1 < calls.size())
-        {
-            EXPECT_EQ(calls[i].opcode, audioMasterAutomate);
-            if (i > 1)
-            {
-                EXPECT_GT(calls[i].opt, calls[i - 1].opt);
-            }
-        }
-    }
     // 80 pixels up, 200 pixels for the whole range.
-    EXPECT_NEAR(calls[calls.size() - 2].opt, 0.6f, 1e-5f);
+    vorla::test::expectRisingDrag(editCalls(), 0, 0.6f);
     EXPECT_NEAR(plugin->getParameter(0), 0.6f, 1e-5f);
 }
 

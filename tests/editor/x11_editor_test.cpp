@@ -4,6 +4,7 @@
 // and key events with the XTest extension.  Skipped when no display can be
 // opened (scripts/test.sh starts Xvfb when DISPLAY is unset).
 #include "click_targets.h"
+#include "gesture_checks.h"
 #include "host/loaded_plugin.h"
 #include "params/parameters.h"
 
@@ -303,21 +304,10 @@ protected:
     }
 
     /// The gesture calls (begin, automate, end) recorded so far.
-    std::vector<HostCall> editCalls() const
-    {
-        std::vector<HostCall> out;
-        for (const HostCall& c : plugin->calls())
-            if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
-                c.opcode == audioMasterEndEdit)
-                out.push_back(c);
-        return out;
-    }
+    std::vector<HostCall> editCalls() const { return vorla::test::editCalls(plugin->calls()); }
     int countCalls(int32_t opcode) const
     {
-        int n = 0;
-        for (const HostCall& c : plugin->calls())
-            n += c.opcode == opcode;
-        return n;
+        return vorla::test::countCalls(plugin->calls(), opcode);
     }
 
     /// A quick click (press and release before the editor reads the press).
@@ -334,19 +324,7 @@ protected:
     /// one change, the last automated value being the effect's.
     void expectGesture(int32_t tag)
     {
-        const auto calls = editCalls();
-        ASSERT_GE(calls.size(), 3u) << "tag " << tag;
-        EXPECT_EQ(calls.front().opcode, audioMasterBeginEdit);
-        EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
-        for (size_t i = 0; i < calls.size(); ++i)
-        {
-            EXPECT_EQ(calls[i].index, tag);
-            if (i > 0 && i + 1 < calls.size())
-            {
-                EXPECT_EQ(calls[i].opcode, audioMasterAutomate);
-            }
-        }
-        EXPECT_EQ(calls[calls.size() - 2].opt, plugin->getParameter(tag));
+        vorla::test::expectGesture(editCalls(), tag, plugin->getParameter(tag));
     }
 
     Display* display = nullptr;
@@ -440,18 +418,7 @@ TEST_F(X11Editor, KnobDraggedWithThePointerIsOneGesture)
     ASSERT_NE(firstEnd, calls.end());
     std::vector<HostCall> drag(calls.begin(), firstEnd + 1);
     std::vector<HostCall> key(firstEnd + 1, calls.end());
-    ASSERT_GE(drag.size(), 3u);
-    EXPECT_EQ(drag.front().opcode, audioMasterBeginEdit);
-    for (size_t i = 1; i + 1 < drag.size(); ++i)
-    {
-        EXPECT_EQ(drag[i].opcode, audioMasterAutomate);
-        EXPECT_EQ(drag[i].index, 0);
-        if (i > 1)
-        {
-            EXPECT_GT(drag[i].opt, drag[i - 1].opt);
-        }
-    }
-    EXPECT_NEAR(drag[drag.size() - 2].opt, 0.6f, 1e-5f); // 80 px up, 200 px for the whole range
+    vorla::test::expectRisingDrag(drag, 0, 0.6f); // 80 px up, 200 px for the whole range
     ASSERT_EQ(key.size(), 3u);
     EXPECT_EQ(key[0].opcode, audioMasterBeginEdit);
     EXPECT_EQ(key[1].opcode, audioMasterAutomate);
