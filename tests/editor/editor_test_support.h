@@ -3,6 +3,7 @@
 #pragma once
 
 #include "editor/sd_editor.h"
+#include "gesture_checks.h"
 #include "plugin/vorla.h"
 
 #include <functional>
@@ -44,20 +45,12 @@ inline intptr_t recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t,
 /// The calls with one of the edit opcodes (begin, automate, end).
 inline std::vector<RecordedCall> editCalls()
 {
-    std::vector<RecordedCall> out;
-    for (const RecordedCall& c : recordedCalls())
-        if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
-            c.opcode == audioMasterEndEdit)
-            out.push_back(c);
-    return out;
+    return editCalls(recordedCalls());
 }
 
 inline int countCalls(int32_t opcode)
 {
-    int n = 0;
-    for (const RecordedCall& c : recordedCalls())
-        n += c.opcode == opcode;
-    return n;
+    return countCalls(recordedCalls(), opcode);
 }
 
 struct DirectEffect

@@ -1,9 +1,10 @@
 // gesture_checks.h - the edit gestures (begin, automate ..., end) among the
-// calls a plug-in made to its host, as the X11 and the Win32 editor tests
-// check them.
+// calls a plug-in made to its host, as the editor tests check them.  A call
+// is any record with opcode, index and opt: the library host's HostCall or
+// the in-process tests' RecordedCall.
 #pragma once
 
-#include "hostlib/plugin_host.h"
+#include "plugin/vst_interface.h"
 
 #include <gtest/gtest.h>
 
@@ -12,30 +13,28 @@
 
 namespace vorla::test {
 
-using host::HostCall;
-
 /// The begin-edit, automate and end-edit calls among `calls`.
-inline std::vector<HostCall> editCalls(const std::vector<HostCall>& calls)
+template <class Call> std::vector<Call> editCalls(const std::vector<Call>& calls)
 {
-    std::vector<HostCall> out;
-    for (const HostCall& c : calls)
+    std::vector<Call> out;
+    for (const Call& c : calls)
         if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
             c.opcode == audioMasterEndEdit)
             out.push_back(c);
     return out;
 }
 
-inline int countCalls(const std::vector<HostCall>& calls, int32_t opcode)
+template <class Call> int countCalls(const std::vector<Call>& calls, int32_t opcode)
 {
     int n = 0;
-    for (const HostCall& c : calls)
+    for (const Call& c : calls)
         n += c.opcode == opcode;
     return n;
 }
 
 /// `edits` are one gesture on `tag` with at least one change, the last
 /// automated value being `value` (the effect's).
-inline void expectGesture(const std::vector<HostCall>& edits, int32_t tag, float value)
+template <class Call> void expectGesture(const std::vector<Call>& edits, int32_t tag, float value)
 {
     ASSERT_GE(edits.size(), 3u) << "tag " << tag;
     EXPECT_EQ(edits.front().opcode, audioMasterBeginEdit);
@@ -53,7 +52,7 @@ inline void expectGesture(const std::vector<HostCall>& edits, int32_t tag, float
 
 /// `drag` is one gesture on `tag` whose automated values only rise (a knob
 /// dragged upwards), ending at `last`.
-inline void expectRisingDrag(const std::vector<HostCall>& drag, int32_t tag, float last)
+template <class Call> void expectRisingDrag(const std::vector<Call>& drag, int32_t tag, float last)
 {
     ASSERT_GE(drag.size(), 3u);
     EXPECT_EQ(drag.front().opcode, audioMasterBeginEdit);
