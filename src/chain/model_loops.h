@@ -111,6 +111,25 @@ struct StagesOf
     }
 };
 
+/// The six stages of an iteration of both sides, in the stereo layouts'
+/// lane order: the inputs, the first stages, the second stages, each first
+/// side then second side.
+struct StagesOfBoth
+{
+    TriodeStage* stages[6];
+
+    StagesOfBoth(AmpChannel* const* sides, int v1, int v2) noexcept
+    {
+        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
+        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
+        TriodeStage* const order[6] = {a.input, b.input, a.first, b.first, a.second, b.second};
+        std::copy(order, order + 6, stages);
+    }
+    TriodeStage* const* inputs() noexcept { return stages; }
+    TriodeStage* const* firsts() noexcept { return stages + 2; }
+    TriodeStage* const* seconds() noexcept { return stages + 4; }
+};
+
 struct MonoWide
 {
     using Sample = double;
@@ -187,12 +206,9 @@ struct StereoWide
 
     VORLA_AVX void bind(AmpChannel* const* sides, int v1, int v2) noexcept
     {
-        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
-        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
-        TriodeStage* four[4] = {a.input, b.input, a.first, b.first};
-        TriodeStage* two[2] = {a.second, b.second};
-        quad.bind(four, 4);
-        pair.bind(two, 2);
+        StagesOfBoth both(sides, v1, v2);
+        quad.bind(both.inputs(), 4); // the inputs and the first stages
+        pair.bind(both.seconds(), 2);
     }
     VORLA_AVX void unbind() noexcept
     {
@@ -223,10 +239,8 @@ struct StereoWide512
 
     VORLA_AVX512 void bind(AmpChannel* const* sides, int v1, int v2) noexcept
     {
-        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
-        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
-        TriodeStage* six[6] = {a.input, b.input, a.first, b.first, a.second, b.second};
-        all.bind(six, 6);
+        StagesOfBoth both(sides, v1, v2);
+        all.bind(both.inputs(), 6);
     }
     VORLA_AVX512 void unbind() noexcept { all.unbind(); }
 
@@ -255,14 +269,10 @@ struct StereoNarrow
 
     VORLA_LANE_INLINE void bind(AmpChannel* const* sides, int v1, int v2) noexcept
     {
-        const StagesOf a = StagesOf::of(*sides[0], v1, v2);
-        const StagesOf b = StagesOf::of(*sides[1], v1, v2);
-        TriodeStage* inputs[2] = {a.input, b.input};
-        TriodeStage* firsts[2] = {a.first, b.first};
-        TriodeStage* seconds[2] = {a.second, b.second};
-        input.bind(inputs, 2);
-        first.bind(firsts, 2);
-        second.bind(seconds, 2);
+        StagesOfBoth both(sides, v1, v2);
+        input.bind(both.inputs(), 2);
+        first.bind(both.firsts(), 2);
+        second.bind(both.seconds(), 2);
     }
     VORLA_LANE_INLINE void unbind() noexcept
     {
