@@ -10,6 +10,7 @@
 #include "dsp/triode_sets.h"
 #include "dsp/triode_stage.h"
 #include "dsp/tube_table.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,7 @@ using namespace vorla;
 
 constexpr double kRate = 176400.0;
 
-bool sameBits(double a, double b)
-{
-    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
-}
+using vorla::test::sameBits;
 
 template <class T> bool sameBytes(const T& a, const T& b)
 {

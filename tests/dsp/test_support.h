@@ -1,12 +1,22 @@
-// Helpers for the DSP tests: sine fitting for steady-state response points.
+// Helpers for the DSP tests: exact comparison, and sine fitting for
+// steady-state response points.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <numbers>
 #include <vector>
 
 namespace vorla::test {
+
+/// The same double, bit for bit (so -0 differs from 0, and a NaN matches
+/// only the same NaN).
+inline bool sameBits(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 // Least-squares fit of a sin(wn) + b cos(wn) + c to y[first..], with
 // w = 2 pi f / rate (true pi: this is the measuring instrument, not the
