@@ -62,6 +62,43 @@ void BM_processTriodeStage(benchmark::State& state)
 }
 BENCHMARK(BM_processTriodeStage);
 
+// The latency of a stage's sample-to-sample recursion (the cathode voltage
+// feeds the next sample's grid), with the state in registers as in the
+// chain's loops.  gridCurrent:0 holds the grid a few volts below its cathode
+// (on the curve, above cut-off); gridCurrent:1 drives it above, where the
+// grid-current clamp puts a square root and five more rounded operations on
+// the recursion.  The difference is what a conducting second stage adds to
+// each oversampled sample in Crunch and Overdrive.  "conducting" is the
+// share of steps with grid current.
+void BM_triodeStageRecursion(benchmark::State& state)
+{
+    const bool gridCurrent = state.range(0) != 0;
+    auto input = makeSine<double>(1.0);
+    for (double& x : input)
+        x += gridCurrent ? 20.0 : -3.0;
+    TriodeStage stage;
+    initTriodeStage(stage, kTriodeSetS4, kRate);
+    const TriodeCoefficients<double> k = stage;
+    TriodeState<double> s = stage;
+    double sum = 0.0;
+    std::size_t conducting = 0;
+    for (auto _ : state)
+    {
+        for (double x : input)
+        {
+            conducting += x - s.Vk >= 0.0 ? 1 : 0;
+            stepTriodeStage(k, s, x, kRate);
+            sum += x;
+        }
+    }
+    benchmark::DoNotOptimize(sum);
+    const auto steps = static_cast<double>(state.iterations()) * double(kLength);
+    state.counters["conducting"] = double(conducting) / steps;
+    state.counters["ns_per_step"] =
+        benchmark::Counter(steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_triodeStageRecursion)->ArgName("gridCurrent")->Arg(0)->Arg(1);
+
 void BM_processBiquad(benchmark::State& state)
 {
     const auto input = makeSine<double>(1.0);
