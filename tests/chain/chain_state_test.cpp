@@ -5,13 +5,13 @@
 #include "chain/amp_channel.h"
 #include "chain/chain_support.h"
 #include "dsp/halfband.h"
+#include "dsp/test_support.h"
 #include "dsp/triode_sets.h"
 #include "params/direct_effect.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include <pthread.h>
@@ -21,11 +21,7 @@ namespace {
 using namespace vorla;
 using vorla::test::guitarSignal;
 using vorla::test::makeVorla;
-
-template <class T> bool sameBytes(const T& a, const T& b)
-{
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
+using vorla::test::sameBytes;
 
 /// Mono blocks straight into the effect object.
 std::vector<float> process(Vorla& fx, const std::vector<float>& in1, const std::vector<float>& in2,

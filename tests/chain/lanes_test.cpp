@@ -8,6 +8,7 @@
 
 #include "chain/chain_support.h"
 #include "dsp/lanes.h"
+#include "dsp/test_support.h"
 #include "params/direct_effect.h"
 #include "params/parameters.h"
 
@@ -19,11 +20,7 @@
 namespace {
 
 using namespace vorla;
-
-template <class T> bool sameBytes(const T& a, const T& b)
-{
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
+using vorla::test::sameBytes;
 
 struct Render
 {

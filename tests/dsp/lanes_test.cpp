@@ -17,7 +17,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -28,11 +27,7 @@ using namespace vorla;
 constexpr double kRate = 176400.0;
 
 using vorla::test::sameBits;
-
-template <class T> bool sameBytes(const T& a, const T& b)
-{
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
+using vorla::test::sameBytes;
 
 /// Inputs that visit every branch: quiet, large, huge, negative, zero, the
 /// table's ends, and pseudo-random values.

@@ -1,11 +1,12 @@
-// Helpers for the DSP tests: exact comparison, and sine fitting for
-// steady-state response points.
+// Helpers for the DSP and chain tests: exact comparison, and sine fitting
+// for steady-state response points.
 #pragma once
 
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -16,6 +17,12 @@ namespace vorla::test {
 inline bool sameBits(double a, double b)
 {
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+/// The same record, byte for byte (filter and stage states, coefficients).
+template <class T> bool sameBytes(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
 // Least-squares fit of a sin(wn) + b cos(wn) + c to y[first..], with
