@@ -6,32 +6,27 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstddef>
+
 namespace vorla {
 namespace {
 
-constexpr bool stagesAreDistinct()
+/// True when no two entries of `uses` name the same member of AmpChannel.
+template <class Use, std::size_t N, class Member>
+constexpr bool namesAreDistinct(const std::array<Use, N>& uses, Member Use::*name)
 {
-    for (int a = 0; a < kStageCount; ++a)
-        for (int b = a + 1; b < kStageCount; ++b)
-            if (kStageUses[static_cast<std::size_t>(a)].stage ==
-                kStageUses[static_cast<std::size_t>(b)].stage)
-                return false;
-    return true;
-}
-
-constexpr bool biquadsAreDistinct()
-{
-    for (int a = 0; a < kBiquadCount; ++a)
-        for (int b = a + 1; b < kBiquadCount; ++b)
-            if (kBiquadUses[static_cast<std::size_t>(a)].filter ==
-                kBiquadUses[static_cast<std::size_t>(b)].filter)
+    for (std::size_t a = 0; a < N; ++a)
+        for (std::size_t b = a + 1; b < N; ++b)
+            if (uses[a].*name == uses[b].*name)
                 return false;
     return true;
 }
 
 // AmpChannel holds seven stages and eleven biquads besides the tone stack
 // and the resamplers; the tables name each of them once.
-static_assert(stagesAreDistinct() && biquadsAreDistinct());
+static_assert(namesAreDistinct(kStageUses, &StageUse::stage) &&
+              namesAreDistinct(kBiquadUses, &Element::filter));
 static_assert(sizeof(AmpChannel) == sizeof(ToneStack) + kStageCount * sizeof(TriodeStage) +
                                         kBiquadCount * sizeof(Biquad) +
                                         2 * (sizeof(HalfbandFilter12) + sizeof(HalfbandFilter8) +
