@@ -121,47 +121,59 @@ processStereoChunkWide512Fma(AmpChannel& first, AmpChannel& second, int factor, 
     stereoChunkWide<true, loops::StereoWide512>(first, second, factor, frames, b, snapshot, rate);
 }
 
+void processMonoChunkNarrow(AmpChannel& side, int factor, int frames, ChunkBuffers& b,
+                            const BlockSnapshot& snapshot, const double& rate) noexcept
+{
+    AmpChannel* sides[1] = {&side};
+    loops::MonoNarrow layout(rate);
+    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+}
+
+void processStereoChunkNarrow(AmpChannel& first, AmpChannel& second, int factor, int frames,
+                              ChunkBuffers& b, const BlockSnapshot& snapshot,
+                              const double& rate) noexcept
+{
+    AmpChannel* sides[2] = {&first, &second};
+    loops::StereoNarrow layout(rate);
+    processChunk(layout, sides, factor, frames, b, snapshot, rate);
+}
+
+using MonoChunk = void (*)(AmpChannel&, int, int, ChunkBuffers&, const BlockSnapshot&,
+                           const double&) noexcept;
+using StereoChunk = void (*)(AmpChannel&, AmpChannel&, int, int, ChunkBuffers&,
+                             const BlockSnapshot&, const double&) noexcept;
+
+// The chunk function of each lane set (LaneSet order), with the library's
+// exp called and inline.  SSE2 processors have no FMA, so their chunks
+// always call it.
+constexpr MonoChunk kMonoChunks[3][2] = {
+    {processMonoChunkNarrow, processMonoChunkNarrow},
+    {processMonoChunkWide, processMonoChunkWideFma},
+    {processMonoChunkWide, processMonoChunkWideFma}, // mono's three stages fit one AVX step
+};
+constexpr StereoChunk kStereoChunks[3][2] = {
+    {processStereoChunkNarrow, processStereoChunkNarrow},
+    {processStereoChunkWide, processStereoChunkWideFma},
+    {processStereoChunkWide512, processStereoChunkWide512Fma},
+};
+static_assert(static_cast<int>(LaneSet::Sse2) == 0 && static_cast<int>(LaneSet::Avx) == 1 &&
+              static_cast<int>(LaneSet::Avx512) == 2);
+
 } // namespace
 
 void processMonoChunk(AmpChannel& side, int factor, int frames, ChunkBuffers& buffers,
                       const BlockSnapshot& snapshot, const double& rate) noexcept
 {
-    if (buffers.lanes != LaneSet::Sse2)
-    {
-        if (buffers.inlineExp)
-            processMonoChunkWideFma(side, factor, frames, buffers, snapshot, rate);
-        else
-            processMonoChunkWide(side, factor, frames, buffers, snapshot, rate);
-        return;
-    }
-    AmpChannel* sides[1] = {&side};
-    loops::MonoNarrow layout(rate);
-    processChunk(layout, sides, factor, frames, buffers, snapshot, rate);
+    kMonoChunks[static_cast<int>(buffers.lanes)][buffers.inlineExp ? 1 : 0](
+        side, factor, frames, buffers, snapshot, rate);
 }
 
 void processStereoChunk(AmpChannel& first, AmpChannel& second, int factor, int frames,
                         ChunkBuffers& buffers, const BlockSnapshot& snapshot,
                         const double& rate) noexcept
 {
-    if (buffers.lanes == LaneSet::Avx512)
-    {
-        if (buffers.inlineExp)
-            processStereoChunkWide512Fma(first, second, factor, frames, buffers, snapshot, rate);
-        else
-            processStereoChunkWide512(first, second, factor, frames, buffers, snapshot, rate);
-        return;
-    }
-    if (buffers.lanes == LaneSet::Avx)
-    {
-        if (buffers.inlineExp)
-            processStereoChunkWideFma(first, second, factor, frames, buffers, snapshot, rate);
-        else
-            processStereoChunkWide(first, second, factor, frames, buffers, snapshot, rate);
-        return;
-    }
-    AmpChannel* sides[2] = {&first, &second};
-    loops::StereoNarrow layout(rate);
-    processChunk(layout, sides, factor, frames, buffers, snapshot, rate);
+    kStereoChunks[static_cast<int>(buffers.lanes)][buffers.inlineExp ? 1 : 0](
+        first, second, factor, frames, buffers, snapshot, rate);
 }
 
 void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot& s,
