@@ -16,8 +16,8 @@
 //       --benchmark_enable_random_interleaving=true   (one line)
 #include <benchmark/benchmark.h>
 
-#include "params/parameters.h"
-#include "plugin/vorla.h"
+#include "effect/effect_core.h"
+#include "effect/parameters.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,11 +26,6 @@
 namespace {
 
 constexpr int32_t kBlock = 512;
-
-intptr_t benchHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
-{
-    return opcode == audioMasterVersion ? kVstVersion : 0;
-}
 
 /// Plucked strings (Karplus-Strong) at DI level, a few seconds long.
 std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
@@ -72,11 +67,11 @@ void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = fals
     const auto voicing = state.range(3);
     const bool silence = state.range(4) != 0;
 
-    auto effect = std::make_unique<Vorla>(&benchHost);
+    auto effect = std::make_unique<vorla::EffectCore>();
     if (sse2Only)
-        effect->chunkBuffers.lanes = vorla::LaneSet::Sse2;
+        effect->amplifier().workspace().lanes = vorla::LaneSet::Sse2;
     if (libraryExp)
-        effect->chunkBuffers.inlineExp = false;
+        effect->amplifier().workspace().inlineExp = false;
     effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     effect->setSampleRate(rate);
     effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
@@ -98,7 +93,7 @@ void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = fals
             const auto n = static_cast<int32_t>(std::min<std::size_t>(kBlock, frames - pos));
             float* inputs[2] = {in1.data() + pos, in2.data() + pos};
             float* outputs[2] = {out1.data() + pos, out2.data() + pos};
-            effect->processReplacing(inputs, outputs, n);
+            effect->process(inputs, outputs, n);
         }
     };
     runSecond();

@@ -4,7 +4,7 @@
 #   1. the release build in build/ (the same binaries the demo uses), all suites;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, all suites;
 #   3. a ThreadSanitizer build in build-tsan/: the editor stress test and the
-#      parameter and chain suites, which call the effect from several threads;
+#      effect and chain suites, which call the effect from several threads;
 #   4. the Windows build in build-win/ (vorla.dll, cross-built with mingw-w64)
 #      and its suites under Wine: the ones that drive the plug-in through its
 #      entry point, the export check, the DLL's images and the Win32 editor,
@@ -45,7 +45,7 @@ echo "== ThreadSanitizer build (build-tsan/): the suites that drive the effect f
 configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLA_SANITIZE=thread -DVORLA_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp" \
-  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "threads|params|chain"
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L "threads|effect|chain"
 
 echo "== Windows build (build-win/): vorla.dll and its suites under Wine"
 scripts/build-windows.sh --tests

@@ -184,7 +184,7 @@ void processPair(AmpChannel& channel, double& a, double& b, const BlockSnapshot&
     AmpChannel* sides[1] = {&channel};
     ChannelLanes<double> filters;
     filters.load(sides, s);
-    const Voicing& voicing = *kVoicings[static_cast<std::size_t>(voicingIndex(flags))];
+    const VoicingPath& voicing = *kVoicings[static_cast<std::size_t>(voicingIndex(flags))];
     for (double* x : {&a, &b})
     {
         *x = *x * s.inputGain;

@@ -366,7 +366,7 @@ struct VoicingPerPair
 /// The common case: every pair of the chunk has the same switches, so the
 /// voicing V is a compile-time constant of the loop and the stages are
 /// bound once.
-template <const Voicing& V, bool kInlineExp> struct OneVoicing
+template <const VoicingPath& V, bool kInlineExp> struct OneVoicing
 {
     PairFlags flags;
     bool bound = false;
@@ -537,7 +537,7 @@ VORLA_LANE_INLINE void runModel(Layout& stages, ChannelLanes<typename Layout::Sa
             // The loop works on a copy of the bound lanes: a local whose
             // address never leaves the loop can stay in registers.
             Layout bound = stages;
-            withVoicing(v, [&]<const Voicing & V>() {
+            withVoicing(v, [&]<const VoicingPath & V>() {
                 OneVoicing<V, kInlineExp> path{flags[0], true};
                 runFullIterations(bound, path, k, sides, x, count, s, tailsDone);
             });

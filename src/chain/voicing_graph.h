@@ -5,7 +5,8 @@
 // component sets), and everything else in the chain (the design of every
 // filter and stage, the model loops, the finiteness check) is derived from
 // these tables.  Adding a voicing means adding its AmpChannel members and
-// one table here, and naming the switches that select it (voicingIndex).
+// one table here, in the order of vorla::Voicing (chain/voicing.h), which
+// names the switches that select it.
 //
 // One oversampled sample of a side runs, in order:
 //   input segment    input gain, the input stage
@@ -23,6 +24,7 @@
 #pragma once
 
 #include "chain/amp_channel.h"
+#include "chain/voicing.h"
 #include "dsp/biquad.h"
 #include "dsp/lanes.h"
 #include "dsp/tone_stack.h"
@@ -150,7 +152,7 @@ struct StageUse
 };
 
 /// One preamp voicing: two stages and what comes before, between and after.
-struct Voicing
+struct VoicingPath
 {
     ElementList beforeFirst;
     StageUse first;
@@ -160,7 +162,7 @@ struct Voicing
 };
 
 // clang-format off
-inline constexpr Voicing kCleanVoicing = {
+inline constexpr VoicingPath kCleanVoicing = {
     .beforeFirst = {gain(kCleanPad),
                     gain(kCleanNormalPad, When::NotBright),
                     filter(&AmpChannel::cleanBrightShelf, lowShelf(720.0, 0.7, 0.5), When::Bright),
@@ -174,7 +176,7 @@ inline constexpr Voicing kCleanVoicing = {
                     gain(kCleanBrightMakeup, When::Bright)},
 };
 
-inline constexpr Voicing kCrunchVoicing = {
+inline constexpr VoicingPath kCrunchVoicing = {
     .beforeFirst = {filter(&AmpChannel::crunchBrightShelf, lowShelf(720.0, 0.7, 0.5), When::Bright),
                     gain(kCrunchPad, When::NotBright),
                     knob(&BlockSnapshot::crunchDriveGain)},
@@ -186,7 +188,7 @@ inline constexpr Voicing kCrunchVoicing = {
     .afterSecond = {shaper()},
 };
 
-inline constexpr Voicing kOverdriveVoicing = {
+inline constexpr VoicingPath kOverdriveVoicing = {
     // Bass cut before the drive, and a low-pass that tames the fizz of the
     // first stage.
     .beforeFirst = {filter(&AmpChannel::overdriveShelf, lowShelf(250.0, 0.7, 0.45)),
@@ -203,18 +205,14 @@ inline constexpr Voicing kOverdriveVoicing = {
 };
 // clang-format on
 
-/// Every voicing, by voicingIndex.
-inline constexpr std::array<const Voicing*, 3> kVoicings = {&kCleanVoicing, &kCrunchVoicing,
-                                                            &kOverdriveVoicing};
-inline constexpr int kVoicingCount = static_cast<int>(kVoicings.size());
+/// Every voicing's path, in the order of vorla::Voicing.
+inline constexpr std::array<const VoicingPath*, kVoicingCount> kVoicings = {
+    &kCleanVoicing, &kCrunchVoicing, &kOverdriveVoicing};
 
-/// The voicing the switches of a pair select: the channel switch picks
-/// Overdrive, otherwise the Clean/Crunch switch decides.
+/// The index into kVoicings of the voicing the switches of a pair select.
 inline int voicingIndex(const PairFlags& flags) noexcept
 {
-    if (flags.channelOverdrive != 0)
-        return 2;
-    return flags.crunchOn != 0 ? 1 : 0;
+    return static_cast<int>(selectVoicing(flags.channelOverdrive, flags.crunchOn));
 }
 
 /// The input stage, shared by every voicing.
@@ -231,7 +229,7 @@ namespace graph {
 constexpr int countFilters() noexcept
 {
     int n = 1; // the DC blocker
-    for (const Voicing* v : kVoicings)
+    for (const VoicingPath* v : kVoicings)
         for (const ElementList* list : {&v->beforeFirst, &v->beforeSecond, &v->afterSecond})
             for (const Element& e : *list)
                 n += e.kind == Element::Kind::Filter ? 1 : 0;
@@ -260,7 +258,7 @@ inline constexpr std::array<StageUse, kStageCount> kStageUses = [] {
 inline constexpr std::array<Element, kBiquadCount> kBiquadUses = [] {
     std::array<Element, kBiquadCount> uses{};
     std::size_t n = 0;
-    for (const Voicing* v : kVoicings)
+    for (const VoicingPath* v : kVoicings)
         for (const ElementList* list : {&v->beforeFirst, &v->beforeSecond, &v->afterSecond})
             for (const Element& e : *list)
                 if (e.kind == Element::Kind::Filter)
@@ -441,7 +439,7 @@ VORLA_SEGMENT void runBeforeFirst(ChannelLanes<Sample>& k, Sample& x, const Bloc
                                   const PairFlags& flags) noexcept
 {
     withVoicing(voicingIndex(flags),
-                [&]<const Voicing & V>() { runElements<V.beforeFirst>(k, x, s, flags); });
+                [&]<const VoicingPath & V>() { runElements<V.beforeFirst>(k, x, s, flags); });
 }
 
 /// The voicing's elements between its stages.
@@ -450,7 +448,7 @@ VORLA_SEGMENT void runBeforeSecond(ChannelLanes<Sample>& k, Sample& x, const Blo
                                    const PairFlags& flags) noexcept
 {
     withVoicing(voicingIndex(flags),
-                [&]<const Voicing & V>() { runElements<V.beforeSecond>(k, x, s, flags); });
+                [&]<const VoicingPath & V>() { runElements<V.beforeSecond>(k, x, s, flags); });
 }
 
 /// The power section: tone stack, power-stage level, tube curve, DC blocker.
@@ -472,7 +470,7 @@ VORLA_SEGMENT void runAfterSecond(ChannelLanes<Sample>& k, Sample& x, const Bloc
                                   const PairFlags& flags) noexcept
 {
     withVoicing(voicingIndex(flags),
-                [&]<const Voicing & V>() { runElements<V.afterSecond>(k, x, s, flags); });
+                [&]<const VoicingPath & V>() { runElements<V.afterSecond>(k, x, s, flags); });
 }
 
 } // namespace vorla

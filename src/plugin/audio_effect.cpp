@@ -1,7 +1,8 @@
 #include "plugin/audio_effect.h"
 
+#include "effect/bounded_text.h"
+#include "effect/parameter_text.h"
 #include "plugin/aeff_editor.h"
-#include "plugin/host_text.h"
 
 #include <cmath>
 #include <cstring>
@@ -217,16 +218,7 @@ bool AudioEffect::isOutputConnected(int32_t output)
 
 void AudioEffect::dB2string(float value, char* text, int32_t maxLen)
 {
-    if (value <= 0.0f)
-    {
-        vorla::copyBounded(text, "-oo", static_cast<std::size_t>(maxLen));
-        return;
-    }
-    // The logarithm and the product are each rounded to float: the display
-    // of 0.5 is "-6.02060" because the float decibel value is -6.0206003.
-    const float logarithm = static_cast<float>(std::log10(static_cast<double>(value)));
-    const float decibels = 20.0f * logarithm;
-    float2string(decibels, text, maxLen);
+    vorla::formatDecibels(value, text, static_cast<std::size_t>(maxLen));
 }
 
 void AudioEffect::Hz2string(float samples, char* text, int32_t maxLen)
@@ -246,91 +238,9 @@ void AudioEffect::ms2string(float samples, char* text, int32_t maxLen)
     float2string(rate > 0.0f ? samples * 1000.0f / rate : 0.0f, text, maxLen);
 }
 
-// The display has room for eight characters; sign, digits and the decimal
-// point all count.  The integer digits come first, the remaining room is
-// filled with decimals, which are truncated rather than rounded (0.7f, which
-// is 0.699999988, shows "0.699999").
 void AudioEffect::float2string(float value, char* text, int32_t maxLen)
 {
-    constexpr int32_t kWidth = 8;
-    const auto limit = static_cast<std::size_t>(maxLen);
-
-    double v = value;
-    if (std::isnan(v))
-    {
-        // Values are stored unclamped, so a host may have sent a NaN; there
-        // is no digit to show for it.
-        vorla::copyBounded(text, "NaN", limit);
-        return;
-    }
-
-    int32_t count = 0;
-    bool negative = false;
-    if (v < 0.0)
-    {
-        negative = true;
-        v = -v;
-        ++count;
-        if (v > 9999999.0)
-        {
-            vorla::copyBounded(text, "Huge!", limit);
-            return;
-        }
-    }
-    else if (v > 99999999.0)
-    {
-        vorla::copyBounded(text, "Huge!", limit);
-        return;
-    }
-
-    ++count; // the decimal point
-
-    // Integer digits, produced from the lowest upwards.
-    char digits[kWidth + 1];
-    int32_t numDigits = 0;
-    double n = std::floor(v);
-    digits[numDigits++] = static_cast<char>('0' + static_cast<int>(std::fmod(n, 10.0)));
-    n /= 10.0;
-    ++count;
-    while (n >= 1.0 && count < kWidth)
-    {
-        digits[numDigits++] = static_cast<char>('0' + static_cast<int>(std::fmod(n, 10.0)));
-        n /= 10.0;
-        ++count;
-    }
-
-    char whole[kWidth + 4];
-    int32_t length = 0;
-    if (negative)
-        whole[length++] = '-';
-    for (int32_t i = numDigits - 1; i >= 0; --i)
-        whole[length++] = digits[i];
-    whole[length++] = '.';
-    whole[length] = '\0';
-    vorla::copyBounded(text, whole, limit);
-
-    if (count >= kWidth)
-        return;
-
-    // Decimals: the fraction scaled so that its wanted digits sit before the
-    // point, produced from the lowest upwards.
-    const int32_t numDecimals = kWidth - count;
-    double m = std::fmod(v, 1.0) * std::pow(10.0, numDecimals);
-    char decimals[kWidth + 1];
-    for (int32_t i = numDecimals - 1; i >= 0; --i)
-    {
-        if (m <= 0.0)
-        {
-            decimals[i] = '0';
-        }
-        else
-        {
-            decimals[i] = static_cast<char>('0' + static_cast<int>(std::fmod(m, 10.0)));
-            m /= 10.0;
-        }
-    }
-    decimals[numDecimals] = '\0';
-    vorla::appendBounded(text, decimals, limit);
+    vorla::formatFloat(value, text, static_cast<std::size_t>(maxLen));
 }
 
 void AudioEffect::int2string(int32_t value, char* text, int32_t maxLen)

@@ -11,7 +11,7 @@ if(WIN32)
 endif()
 
 add_library(vorla MODULE ${CMAKE_CURRENT_SOURCE_DIR}/plugin/entry.cpp)
-target_link_libraries(vorla PRIVATE vorla_effect)
+target_link_libraries(vorla PRIVATE vorla_vst)
 set_target_properties(vorla PROPERTIES
   PREFIX ""
   OUTPUT_NAME vorla
@@ -26,7 +26,7 @@ target_link_options(vorla PRIVATE
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # Applies to every static library the module is built from.
-  foreach(part vorla vorla_effect vorla_dsp vorla_gui vorla_resources)
+  foreach(part vorla vorla_vst vorla_editor vorla_core vorla_dsp vorla_gui vorla_resources)
     target_compile_options(${part} PRIVATE -fno-gnu-unique)
   endforeach()
 endif()

@@ -14,7 +14,7 @@ add_library(vorla MODULE
   ${CMAKE_CURRENT_LIST_DIR}/entry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vorla.def
   $<TARGET_OBJECTS:vorla_resources>)
-target_link_libraries(vorla PRIVATE vorla_effect)
+target_link_libraries(vorla PRIVATE vorla_vst)
 set_target_properties(vorla PROPERTIES
   PREFIX ""
   OUTPUT_NAME vorla

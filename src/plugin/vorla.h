@@ -1,59 +1,36 @@
-// vorla.h - the amplifier effect.
+// vorla.h - the amplifier as a VST 2.4 effect.
 //
-// One Vorla object is one plug-in instance.  It holds, by value, everything
-// the instance needs: the bank of ten programs, the fifteen current
-// parameter values, the switch flags derived from them, the knob memories of
-// the three voicings, the oversampled-rate values and (added by the
-// amplifier chain) the signal-chain state of both sides.  Apart from the
-// editor it owns no heap memory.
+// One Vorla object is one plug-in instance: the VST 2.4 shell (the record,
+// the dispatcher, the host callbacks) over one effect core, which holds the
+// controls and the amplifier.  Vorla maps the interface's calls onto the
+// core and owns the editor the host opens; it holds no model knowledge.
 //
 // Threads: construction, destruction, programs, chunks and texts on the
-// host's UI thread; setParameter/getParameter from any thread;
+// host's UI thread; setParameter/getParameter and the rate from any thread;
 // processReplacing on the audio thread.  Real hosts also load chunks, change
-// programs and even the sample rate while a block runs, so nothing the audio
-// path reads is rewritten from another thread: values shared between threads
-// are single relaxed atomics, and a change that redesigns the filters (the
-// rate, the quality switch) is only recorded by its caller; the audio thread
-// performs it at the start of its next block.  Nothing takes a lock.
+// programs and even the sample rate while a block runs; the core records
+// what would change the amplifier under a running block and the audio
+// thread performs it at the start of its next block.  Nothing takes a lock.
 #pragma once
 
-#include "chain/amp_channel.h"
-#include "chain/chunk_buffers.h"
-#include "params/parameters.h"
-#include "params/program.h"
+#include "effect/effect_core.h"
+#include "effect/program.h"
 #include "plugin/audio_effect_x.h"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 
-class Vorla;
-
-/// The effect's editor: made by the editor layer (editor/sd_editor.cpp) for
-/// `effect`, which it registers with as it is built.  Null when there is no
-/// memory for it; the effect then runs without an editor.  UI thread.
-AEffEditor* createVorlaEditor(Vorla& effect) noexcept;
-
-class Vorla : public AudioEffectX
+class Vorla : public AudioEffectX, private vorla::EffectListener
 {
 public:
-    /// The three voicings of the preamp, chosen by the Channel and
-    /// Clean/Crunch switches.
-    enum class Voicing
-    {
-        Clean,
-        Crunch,
-        Overdrive,
-    };
-
     explicit Vorla(audioMasterCallback audioMaster);
-    ~Vorla() override = default;
+    ~Vorla() override;
 
     // --- Host-facing operations ---------------------------------------------
 
     /// Chooses the oversampling factor and the processing rate and asks for
-    /// the redesign, which the next block performs.  Any thread (the host's,
-    /// or the caller of setParameter(kQuality, ...)).
+    /// the redesign, which the next block performs.  A rate with no design
+    /// (0, negative, not finite, below 4 kHz) is ignored.  Any thread.
     void setSampleRate(float rate) override;
     /// Runs the amplifier.  Audio thread; allocates nothing, takes no lock.
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
@@ -66,10 +43,13 @@ public:
     float getParameter(int32_t index) noexcept override;
 
     /// Programs and chunks.  UI thread.
+    int32_t getProgram() override;
     void setProgram(int32_t program) override;
     void setProgramName(char* name) override;
     void getProgramName(char* name) override;
     bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+    /// A copy of the program (336 bytes) or the bank (3360 bytes), held by
+    /// the effect until the next getChunk.
     int32_t getChunk(void** data, bool isPreset) override;
     int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
 
@@ -84,81 +64,16 @@ public:
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override;
 
-    // --- Reading the state (amplifier chain, editor, tests) -----------------
-
-    /// Relaxed load of parameter `index` (index order); 0 outside 0..14.
-    float parameterValue(int32_t index) const noexcept;
-    /// The voicing selected by the current switch flags.
-    Voicing activeVoicing() const noexcept;
-    /// True for a drive knob that the active voicing holds at 0.5 (Drive1
-    /// outside Crunch, Drive2 outside Overdrive): writes to it are not taken.
-    bool isParameterHeld(int32_t index) const noexcept;
-
-    /// Performs what other threads asked of the chain since the last block:
-    /// a redesign for a new rate or quality.  The audio thread calls it at
-    /// the start of every block; a caller that knows no block runs (tests,
-    /// tools) may call it to see the effect's state as the next block will.
-    void applyPendingChanges() noexcept;
-
-    // --- State ----------------------------------------------------------------
-
-    /// The bank; programs[curProgram] is the current program.
-    std::array<VorlaProgram, kNumPrograms> programs{};
-
-    /// Current values in storage order (see vorla::storageSlot()).
-    std::array<std::atomic<float>, kNumParams> paramValues{};
-
-    /// Switch flags, 0 or 1, derived from their parameters.
-    std::atomic<int32_t> channelOverdrive{0};
-    std::atomic<int32_t> crunchOn{0};
-    std::atomic<int32_t> boostOn{0};
-    std::atomic<int32_t> brightOn{0};
-    std::atomic<int32_t> stereoOn{0};
-    std::atomic<int32_t> highQuality{0};
-
-    /// Knob memories of the three voicings.  Written through relaxed
-    /// atomic_ref, so a setParameter from the audio thread and one from the
-    /// UI thread never race.
-    ChannelMemory cleanMemory{};
-    ChannelMemory crunchMemory{};
-    OverdriveMemory overdriveMemory{};
-
-    /// Oversampling factor (2, 4 or 8), processing period and rate in
-    /// seconds and hertz, as the last setSampleRate chose them (visible at
-    /// once; the chain runs with appliedDesign).
-    std::atomic<int32_t> oversampling{0};
-    std::atomic<double> samplePeriod{0.0};
-    std::atomic<double> processRate{0.0};
-
-    /// The last design asked for, as one word so that a reader never sees
-    /// half of two requests: the host rate's float bits (high 32 bits), a
-    /// request number (24 bits, so a repeated rate still redesigns) and the
-    /// oversampling factor (low 8 bits).  Written by setSampleRate (any
-    /// thread), taken by applyPendingChanges.
-    std::atomic<uint64_t> requestedDesign{0};
-    /// The design the chain runs with and the request it came from.  Audio
-    /// thread (the constructor before any block).
-    vorla::ChainDesign appliedDesign{};
-    uint64_t appliedRequest = 0;
-
-    /// The amplifier of each side: [0] turns input 1 into output 1, [1]
-    /// input 2 into output 2 (stereo only).  Designed by setSampleRate,
-    /// stepped by processReplacing.
-    std::array<vorla::AmpChannel, 2> ampChannels{};
-    /// The anti-denormal sine of the recent block lengths (audio thread).
-    vorla::AntiDenormalTable antiDenormalTable{};
-    /// Work space of processReplacing's chunks (audio thread; scratch).
-    vorla::ChunkBuffers chunkBuffers;
+    /// The effect core (the editor; tools and tests).
+    vorla::EffectCore& core() noexcept { return effectCore; }
+    const vorla::EffectCore& core() const noexcept { return effectCore; }
 
 private:
-    std::atomic<uint32_t> designRequests{0};
+    /// Every parameter write of the core, on the writer's thread: passed on
+    /// to the editor.
+    void parameterChanged(int32_t index, float value) noexcept override;
 
-    void applyParameter(int32_t index, float value) noexcept;
-    void storeValue(int32_t index, float value) noexcept;
-    /// Writes `value` into the memory of `voicing` and the same memory of
-    /// the current program; nothing when that memory lacks the parameter.
-    void remember(Voicing voicing, int32_t index, float value) noexcept;
-    /// Replays the memory of `voicing` through setParameter.
-    void replay(Voicing voicing) noexcept;
-    VorlaProgram& currentRecord() noexcept;
+    vorla::EffectCore effectCore;
+    /// What getChunk handed out last: the host reads it in place.
+    std::array<unsigned char, vorla::kBankChunkSize> chunk{};
 };

@@ -6,7 +6,7 @@
 // operator new is not ours; it still ends in malloc, which the loader binds
 // to the definitions below (this executable exports them).
 #include "chain/chain_support.h"
-#include "params/direct_effect.h"
+#include "effect/direct_core.h"
 
 #include <gtest/gtest.h>
 
@@ -186,12 +186,12 @@ TEST(Allocation, ProcessReplacingThroughTheEntryAllocatesNothing)
     EXPECT_EQ(counted, 0);
 }
 
-TEST(Allocation, ProcessReplacingOfTheEffectClassAllocatesNothing)
+TEST(Allocation, TheEffectCoresBlockCallAllocatesNothing)
 {
     SKIP_UNLESS_COUNTING();
-    auto fx = makeVorla();
+    auto fx = makeCore();
     long counted = 0;
-    exerciseAudioPath([&](float** in, float** out, int32_t n) { fx->processReplacing(in, out, n); },
+    exerciseAudioPath([&](float** in, float** out, int32_t n) { fx->process(in, out, n); },
                       [&](int32_t index, float value) { fx->setParameter(index, value); }, counted);
     EXPECT_EQ(counted, 0);
 }

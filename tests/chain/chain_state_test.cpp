@@ -7,7 +7,7 @@
 #include "dsp/halfband.h"
 #include "dsp/test_support.h"
 #include "dsp/triode_sets.h"
-#include "params/direct_effect.h"
+#include "effect/direct_core.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +20,13 @@ namespace {
 
 using namespace vorla;
 using vorla::test::guitarSignal;
-using vorla::test::makeVorla;
+using vorla::test::makeCore;
 using vorla::test::sameBytes;
 
 /// Mono blocks straight into the effect object.
-std::vector<float> process(Vorla& fx, const std::vector<float>& in1, const std::vector<float>& in2,
-                           int block, std::vector<float>* right = nullptr)
+std::vector<float> process(EffectCore& fx, const std::vector<float>& in1,
+                           const std::vector<float>& in2, int block,
+                           std::vector<float>* right = nullptr)
 {
     std::vector<float> out1(in1.size());
     std::vector<float> out2(in1.size());
@@ -35,7 +36,7 @@ std::vector<float> process(Vorla& fx, const std::vector<float>& in1, const std::
         float* inputs[2] = {const_cast<float*>(in1.data() + pos),
                             const_cast<float*>(in2.data() + pos)};
         float* outputs[2] = {out1.data() + pos, out2.data() + pos};
-        fx.processReplacing(inputs, outputs, frames);
+        fx.process(inputs, outputs, frames);
     }
     if (right != nullptr)
         *right = out2;
@@ -57,12 +58,13 @@ std::vector<TriodeStage*> stages(AmpChannel& c)
 
 TEST(ChainState, ConstructionInitialisesStagesLastAtTheProcessingRate)
 {
-    auto fx = makeVorla();
+    auto fx = makeCore();
     const double rate = 176400.0;
     const TriodeComponentSet* sets[] = {&kTriodeSetS1, &kTriodeSetS1, &kTriodeSetS2, &kTriodeSetS3,
                                         &kTriodeSetS4, &kTriodeSetS4, &kTriodeSetS4};
-    for (AmpChannel& c : fx->ampChannels)
+    for (int side = 0; side < 2; ++side)
     {
+        AmpChannel& c = fx->amplifier().side(side);
         const auto list = stages(c);
         for (std::size_t k = 0; k < list.size(); ++k)
         {
@@ -95,18 +97,18 @@ TEST(ChainState, ConstructionInitialisesStagesLastAtTheProcessingRate)
 
 TEST(ChainState, DesigningTwiceKeepsCoefficientsStagesAndResamplersAndClearsHistories)
 {
-    auto fx = makeVorla();
+    auto fx = makeCore();
     fx->setParameter(kMonoStereo, 1.0f);
     fx->setParameter(kBright, 1.0f);
     const auto signal = guitarSignal(700, 44100.0f);
     process(*fx, signal, signal, 128);
-    const std::array<AmpChannel, 2> before = fx->ampChannels;
+    const std::array<AmpChannel, 2> before = {fx->amplifier().side(0), fx->amplifier().side(1)};
 
     fx->setSampleRate(44100.0f);
     fx->applyPendingChanges(); // what the next block does first
     for (std::size_t side = 0; side < 2; ++side)
     {
-        AmpChannel& now = fx->ampChannels[side];
+        AmpChannel& now = fx->amplifier().side(side);
         AmpChannel old = before[side];
         const auto nowList = biquads(now);
         const auto oldList = biquads(old);
@@ -151,23 +153,23 @@ TEST(ChainState, DesigningTwiceKeepsCoefficientsStagesAndResamplersAndClearsHist
 
     // The tone stack's coefficients come back the same on the next sample.
     process(*fx, std::vector<float>(1, 0.0f), std::vector<float>(1, 0.0f), 1);
-    EXPECT_EQ(fx->ampChannels[0].toneStack.B0n, before[0].toneStack.B0n);
-    EXPECT_EQ(fx->ampChannels[0].toneStack.A3n, before[0].toneStack.A3n);
+    EXPECT_EQ(fx->amplifier().side(0).toneStack.B0n, before[0].toneStack.B0n);
+    EXPECT_EQ(fx->amplifier().side(0).toneStack.A3n, before[0].toneStack.A3n);
 }
 
 TEST(ChainState, QualitySwitchKeepsStageVoltagesAndUpdatesTheRateTerms)
 {
-    auto fx = makeVorla();
+    auto fx = makeCore();
     const auto signal = guitarSignal(500, 44100.0f);
     process(*fx, signal, signal, 100);
-    const TriodeStage before = fx->ampChannels[0].inputStage;
+    const TriodeStage before = fx->amplifier().side(0).inputStage;
 
     fx->setParameter(kQuality, 1.0f); // 4x -> 8x
-    EXPECT_EQ(fx->ampChannels[0].inputStage.cathodeCoef, before.cathodeCoef)
+    EXPECT_EQ(fx->amplifier().side(0).inputStage.cathodeCoef, before.cathodeCoef)
         << "the redesign waits for the next block";
     fx->applyPendingChanges();
-    const TriodeStage& after = fx->ampChannels[0].inputStage;
-    const double T = 1.0 / fx->processRate.load();
+    const TriodeStage& after = fx->amplifier().side(0).inputStage;
+    const double T = 1.0 / fx->processRate();
     EXPECT_EQ(after.Vp, before.Vp);
     EXPECT_EQ(after.Vk, before.Vk);
     EXPECT_EQ(after.out, before.out);
@@ -175,7 +177,7 @@ TEST(ChainState, QualitySwitchKeepsStageVoltagesAndUpdatesTheRateTerms)
     EXPECT_NE(after.cathodeCoef, before.cathodeCoef);
     EXPECT_EQ(after.couplingCoef,
               (after.Ra + after.Rb) * after.Cc / ((after.Ra + after.Rb) * after.Cc + T));
-    EXPECT_EQ(fx->ampChannels[1].inputStage.cathodeCoef, after.cathodeCoef);
+    EXPECT_EQ(fx->amplifier().side(1).inputStage.cathodeCoef, after.cathodeCoef);
 }
 
 TEST(ChainState, ASideWhoseStateIsNotFiniteStartsAgainFromRest)
@@ -185,19 +187,19 @@ TEST(ChainState, ASideWhoseStateIsNotFiniteStartsAgainFromRest)
     // dead: after the block that found it, the side is as in a new effect.
     for (const bool stereo : {false, true})
     {
-        auto fx = makeVorla();
-        auto fresh = makeVorla();
-        for (Vorla* amp : {fx.get(), fresh.get()})
+        auto fx = makeCore();
+        auto fresh = makeCore();
+        for (EffectCore* amp : {fx.get(), fresh.get()})
             amp->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
         const auto signal = guitarSignal(2048, 44100.0f);
         process(*fx, signal, signal, 256);
-        fx->ampChannels[0].inputStage.Vk = std::nan("");
+        fx->amplifier().side(0).inputStage.Vk = std::nan("");
         if (stereo)
-            fx->ampChannels[1].dcBlocker.y1 = std::numeric_limits<double>::infinity();
+            fx->amplifier().side(1).dcBlocker.y1 = std::numeric_limits<double>::infinity();
         const std::vector<float> block(signal.begin(), signal.begin() + 256);
         process(*fx, block, block, 256); // the block that finds the poison
-        for (const AmpChannel& side : fx->ampChannels)
-            EXPECT_TRUE(ampChannelIsFinite(side));
+        for (int side = 0; side < 2; ++side)
+            EXPECT_TRUE(ampChannelIsFinite(fx->amplifier().side(side)));
 
         std::vector<float> right, freshRight;
         const auto out = process(*fx, signal, signal, 256, &right);
@@ -209,16 +211,16 @@ TEST(ChainState, ASideWhoseStateIsNotFiniteStartsAgainFromRest)
 
 TEST(ChainState, VoicingsLeftBehindKeepTheirStateAndResumeFromIt)
 {
-    auto fx = makeVorla();
+    auto fx = makeCore();
     const auto signal = guitarSignal(1536, 44100.0f);
     const std::vector<float> part1(signal.begin(), signal.begin() + 512);
     const std::vector<float> part2(signal.begin() + 512, signal.begin() + 1024);
     process(*fx, part1, part1, 256); // Clean
-    const AmpChannel clean = fx->ampChannels[0];
+    const AmpChannel clean = fx->amplifier().side(0);
 
     fx->setParameter(kCleanCrunch, 1.0f); // Crunch
     process(*fx, part2, part2, 256);
-    const AmpChannel& now = fx->ampChannels[0];
+    const AmpChannel& now = fx->amplifier().side(0);
     EXPECT_TRUE(sameBytes(now.cleanStage1, clean.cleanStage1));
     EXPECT_TRUE(sameBytes(now.cleanStage2, clean.cleanStage2));
     EXPECT_TRUE(sameBytes(now.cleanShelf, clean.cleanShelf));
@@ -231,37 +233,54 @@ TEST(ChainState, VoicingsLeftBehindKeepTheirStateAndResumeFromIt)
 
     // Back to Clean: its elements continue from where they stopped (the
     // bright shelf, off all along, still holds its design-time history).
-    const AmpChannel crunch = fx->ampChannels[0];
+    const AmpChannel crunch = fx->amplifier().side(0);
     fx->setParameter(kCleanCrunch, 0.0f);
     process(*fx, part2, part2, 256);
-    EXPECT_FALSE(sameBytes(fx->ampChannels[0].cleanStage1, clean.cleanStage1));
-    EXPECT_TRUE(sameBytes(fx->ampChannels[0].crunchStage1, crunch.crunchStage1));
-    EXPECT_TRUE(sameBytes(fx->ampChannels[0].cleanBrightShelf, clean.cleanBrightShelf));
+    EXPECT_FALSE(sameBytes(fx->amplifier().side(0).cleanStage1, clean.cleanStage1));
+    EXPECT_TRUE(sameBytes(fx->amplifier().side(0).crunchStage1, crunch.crunchStage1));
+    EXPECT_TRUE(sameBytes(fx->amplifier().side(0).cleanBrightShelf, clean.cleanBrightShelf));
 }
 
 TEST(ChainState, ValuesOutsideTheVoicingAreNotRead)
 {
-    // Written straight into the stored values and flags (the parameter path
-    // would hold the foreign drive at 0.5): the chain must not read them.
+    // Given straight to the amplifier (the controls would hold the foreign
+    // drive at 0.5): the chain must not read them.
     const auto signal = guitarSignal(800, 44100.0f);
     for (int voicing = 0; voicing < 3; ++voicing)
     {
-        auto plain = makeVorla();
-        auto moved = makeVorla();
-        for (Vorla* fx : {plain.get(), moved.get()})
+        auto plain = makeCore();
+        auto moved = makeCore();
+        for (EffectCore* fx : {plain.get(), moved.get()})
         {
             fx->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
             fx->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
         }
+        SwitchFlags foreign;
+        foreign.channelOverdrive = voicing == 2 ? 1 : 0;
+        foreign.crunchOn = voicing == 1 ? 1 : 0;
+        foreign.boostOn = voicing != 2 ? 1 : 0;
+        BlockControls controls;
+        controls.knobs = moved->knobSettings();
         if (voicing != 1)
-            moved->paramValues[vorla::storageSlot(kDrive1)].store(0.97f);
+            controls.knobs.drive1 = 0.97f;
         if (voicing != 2)
+            controls.knobs.drive2 = 0.03f;
+        controls.switches = &foreign;
+        controls.volume = &moved->volumeValue();
+
+        std::vector<float> out(signal.size());
+        std::vector<float> right(signal.size());
+        const float* inputs[2] = {signal.data(), signal.data()};
+        float* outputs[2] = {out.data(), right.data()};
+        for (std::size_t pos = 0; pos < signal.size(); pos += 256)
         {
-            moved->paramValues[vorla::storageSlot(kDrive2)].store(0.03f);
-            moved->boostOn.store(1);
+            const auto frames =
+                static_cast<int32_t>(std::min<std::size_t>(256, signal.size() - pos));
+            const float* in[2] = {inputs[0] + pos, inputs[1] + pos};
+            float* o[2] = {outputs[0] + pos, outputs[1] + pos};
+            moved->amplifier().process(in, o, frames, controls);
         }
-        EXPECT_TRUE(vorla::test::sameBits(process(*plain, signal, signal, 256),
-                                          process(*moved, signal, signal, 256)))
+        EXPECT_TRUE(vorla::test::sameBits(process(*plain, signal, signal, 256), out))
             << "voicing " << voicing;
     }
 }
@@ -270,13 +289,13 @@ TEST(ChainState, OneFrameBlockAddsAnExactZero)
 {
     // The small sine is sin(n * ...) with n counting down to 0 at the last
     // frame of a block: a one-frame block feeds exactly 0.
-    auto fx = makeVorla();
+    auto fx = makeCore();
     process(*fx, std::vector<float>(1, 0.0f), std::vector<float>(1, 0.0f), 1);
-    EXPECT_EQ(std::bit_cast<uint32_t>(fx->ampChannels[0].upsampler1.xPrev[0]), 0u);
+    EXPECT_EQ(std::bit_cast<uint32_t>(fx->amplifier().side(0).upsampler1.xPrev[0]), 0u);
     // A block of two: the first frame carried 1e-10 sin(T * 2 pi 1000).
-    auto fx2 = makeVorla();
-    AmpChannel expected = fx2->ampChannels[0];
-    const double period = fx2->samplePeriod.load();
+    auto fx2 = makeCore();
+    AmpChannel expected = fx2->amplifier().side(0);
+    const double period = fx2->samplePeriod();
     const float first =
         static_cast<float>(0.0 + 1e-10 * std::sin(1.0 * (period * 6283.193039999999)));
     EXPECT_NE(first, 0.0f);
@@ -287,7 +306,7 @@ TEST(ChainState, OneFrameBlockAddsAnExactZero)
     // The second frame (n = 0) adds exactly 0 again: the up-sampler holds
     // what the two inputs (first, 0) leave in it.
     processHalfband(expected.upsampler1, 0.0f, p0, p1);
-    EXPECT_TRUE(sameBytes(fx2->ampChannels[0].upsampler1, expected.upsampler1));
+    EXPECT_TRUE(sameBytes(fx2->amplifier().side(0).upsampler1, expected.upsampler1));
 }
 
 // --- Reference cascade ----------------------------------------------------------
@@ -372,10 +391,10 @@ TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
     for (const CascadeCase& c : cases)
         for (int voicing = 0; voicing < 3; ++voicing)
         {
-            auto fx = makeVorla();
+            auto fx = makeCore();
             fx->setParameter(kQuality, c.highQuality ? 1.0f : 0.0f);
             fx->setSampleRate(c.rate);
-            ASSERT_EQ(fx->oversampling.load(), c.factor);
+            ASSERT_EQ(fx->oversampling(), c.factor);
             fx->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
             fx->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
             fx->setParameter(kBright, 1.0f);
@@ -385,22 +404,22 @@ TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
             fx->setParameter(kVolume, 0.8f);
             fx->applyPendingChanges();
 
-            AmpChannel reference = fx->ampChannels[0];
-            const double rate = fx->processRate.load();
-            const double period = fx->samplePeriod.load();
+            AmpChannel reference = fx->amplifier().side(0);
+            const double rate = fx->processRate();
+            const double period = fx->samplePeriod();
 
             // The block snapshot, from the knob laws.
             BlockSnapshot s;
-            s.inputGain = fx->getParameter(kInput);
-            s.drive1 = fx->getParameter(kDrive1);
-            s.drive2 = fx->getParameter(kDrive2);
-            s.low = fx->getParameter(kLow);
-            s.mid = fx->getParameter(kMid);
-            s.high = fx->getParameter(kHigh);
-            s.contour = fx->getParameter(kContour);
+            s.inputGain = fx->parameter(kInput);
+            s.drive1 = fx->parameter(kDrive1);
+            s.drive2 = fx->parameter(kDrive2);
+            s.low = fx->parameter(kLow);
+            s.mid = fx->parameter(kMid);
+            s.high = fx->parameter(kHigh);
+            s.contour = fx->parameter(kContour);
             const double k = s.contour;
             s.contourLevel = (k * 1.0298 - k * k * 0.1077 + 0.5225) * 0.015;
-            s.powerDrive = static_cast<double>(fx->getParameter(kPowerAmp)) * 0.9 + 0.1;
+            s.powerDrive = static_cast<double>(fx->parameter(kPowerAmp)) * 0.9 + 0.1;
             s.crunchDriveGain = ((0.9841 * s.drive1) * s.drive1 - s.drive1 * 0.0732) + 0.089125;
             s.overdriveDriveGain = ((0.9841 * s.drive2) * s.drive2 - s.drive2 * 0.0732) + 0.089125;
             PairFlags flags;
@@ -425,7 +444,7 @@ TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
                     << "factor " << c.factor << " voicing " << voicing << " frame " << i;
             }
             EXPECT_EQ(pairs, static_cast<int>(signal.size()) * c.factor / 2);
-            EXPECT_TRUE(sameBytes(reference, fx->ampChannels[0]));
+            EXPECT_TRUE(sameBytes(reference, fx->amplifier().side(0)));
         }
 }
 
@@ -434,9 +453,9 @@ TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
 /// on a 32 KiB stack and gives the bits it gives on the main thread.
 TEST(ChainState, StereoBlockRunsOnASmallAudioThreadStack)
 {
-    auto onMain = makeVorla();
-    auto onSmall = makeVorla();
-    for (Vorla* fx : {onMain.get(), onSmall.get()})
+    auto onMain = makeCore();
+    auto onSmall = makeCore();
+    for (EffectCore* fx : {onMain.get(), onSmall.get()})
     {
         fx->setParameter(kQuality, 1.0f);
         fx->setSampleRate(44100.0f);
@@ -450,7 +469,7 @@ TEST(ChainState, StereoBlockRunsOnASmallAudioThreadStack)
 
     struct Job
     {
-        Vorla* fx;
+        EffectCore* fx;
         const std::vector<float>* in1;
         const std::vector<float>* in2;
         std::vector<float> left, right;

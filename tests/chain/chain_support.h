@@ -2,9 +2,9 @@
 // renders through the built plug-in.
 #pragma once
 
+#include "effect/parameters.h"
 #include "host/loaded_plugin.h"
 #include "host/test_random.h"
-#include "params/parameters.h"
 
 #include <cmath>
 #include <cstdint>

@@ -9,8 +9,8 @@
 #include "chain/chain_support.h"
 #include "dsp/lanes.h"
 #include "dsp/test_support.h"
-#include "params/direct_effect.h"
-#include "params/parameters.h"
+#include "effect/direct_core.h"
+#include "effect/parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ struct Render
 
 /// Both inputs through `fx` in blocks of uneven length (chunks end mid-
 /// block), switching voicing, bright and boost between blocks.
-Render renderSwitching(Vorla& fx, const std::vector<float>& in1, const std::vector<float>& in2)
+Render renderSwitching(EffectCore& fx, const std::vector<float>& in1, const std::vector<float>& in2)
 {
     const std::size_t frames = in1.size();
     Render r;
@@ -48,7 +48,7 @@ Render renderSwitching(Vorla& fx, const std::vector<float>& in1, const std::vect
         float* inputs[2] = {const_cast<float*>(in1.data() + pos),
                             const_cast<float*>(in2.data() + pos)};
         float* outputs[2] = {r.out[0].data() + pos, r.out[1].data() + pos};
-        fx.processReplacing(inputs, outputs, n);
+        fx.process(inputs, outputs, n);
         pos += static_cast<std::size_t>(n);
     }
     return r;
@@ -76,10 +76,10 @@ const char* laneSetName(LaneSet set)
     return "?";
 }
 
-std::unique_ptr<Vorla> makeEffect(float hostRate, bool highQuality, bool stereo, LaneSet lanes)
+std::unique_ptr<EffectCore> makeEffect(float hostRate, bool highQuality, bool stereo, LaneSet lanes)
 {
-    auto fx = vorla::test::makeVorla();
-    fx->chunkBuffers.lanes = lanes;
+    auto fx = vorla::test::makeCore();
+    fx->amplifier().workspace().lanes = lanes;
     fx->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     fx->setSampleRate(hostRate);
     fx->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
@@ -107,7 +107,7 @@ void expectLanesMatchSse2(LaneSet set, float hostRate, bool highQuality, bool st
     for (int side = 0; side < 2; ++side)
     {
         EXPECT_TRUE(vorla::test::sameBits(a.out[side], b.out[side])) << "output " << side + 1;
-        EXPECT_TRUE(sameBytes(narrow->ampChannels[side], wide->ampChannels[side]))
+        EXPECT_TRUE(sameBytes(narrow->amplifier().side(side), wide->amplifier().side(side)))
             << "side " << side;
     }
     EXPECT_GT(vorla::test::peak(b.out[0]), 0.01);
@@ -145,8 +145,8 @@ TEST(ModelLanes, StereoSidesGiveTheBitsOfTwoMonoEffects)
         const Render two = renderSwitching(*right, in2, in1);
         EXPECT_TRUE(vorla::test::sameBits(both.out[0], one.out[0]));
         EXPECT_TRUE(vorla::test::sameBits(both.out[1], two.out[0]));
-        EXPECT_TRUE(sameBytes(stereo->ampChannels[0], left->ampChannels[0]));
-        EXPECT_TRUE(sameBytes(stereo->ampChannels[1], right->ampChannels[0]));
+        EXPECT_TRUE(sameBytes(stereo->amplifier().side(0), left->amplifier().side(0)));
+        EXPECT_TRUE(sameBytes(stereo->amplifier().side(1), right->amplifier().side(0)));
     }
 }
 
@@ -162,8 +162,8 @@ TEST(ModelLanes, InlineExpGivesTheBitsOfTheLibraryCall)
             SCOPED_TRACE(std::string(laneSetName(set)) + (stereo ? ", stereo" : ", mono"));
             auto called = makeEffect(44100.0f, false, stereo, set);
             auto inlined = makeEffect(44100.0f, false, stereo, set);
-            called->chunkBuffers.inlineExp = false;
-            inlined->chunkBuffers.inlineExp = true;
+            called->amplifier().workspace().inlineExp = false;
+            inlined->amplifier().workspace().inlineExp = true;
             const auto in1 = loudInput(44100.0f, 0);
             const auto in2 = loudInput(44100.0f, 1);
             const Render a = renderSwitching(*called, in1, in2);
@@ -171,7 +171,8 @@ TEST(ModelLanes, InlineExpGivesTheBitsOfTheLibraryCall)
             for (int side = 0; side < 2; ++side)
             {
                 EXPECT_TRUE(vorla::test::sameBits(a.out[side], b.out[side])) << "output " << side;
-                EXPECT_TRUE(sameBytes(called->ampChannels[side], inlined->ampChannels[side]))
+                EXPECT_TRUE(
+                    sameBytes(called->amplifier().side(side), inlined->amplifier().side(side)))
                     << "side " << side;
             }
         }

@@ -4,9 +4,9 @@
 // and key events with the XTest extension.  Skipped when no display can be
 // opened (scripts/test.sh starts Xvfb when DISPLAY is unset).
 #include "click_targets.h"
+#include "effect/parameters.h"
 #include "gesture_checks.h"
 #include "host/loaded_plugin.h"
-#include "params/parameters.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -1,6 +1,6 @@
 // Every dispatcher opcode's answer, as a host sees it.
+#include "effect/parameters.h"
 #include "host/loaded_plugin.h"
-#include "params/parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The effect's side of the editor bridge, with a recording editor in place
 // of the real one: registration, forwarding of every setParameter, the edit
 // gesture callbacks and the editor opcodes.
-#include "editor/aeff_gui_editor.h"
+#include "plugin/aeff_gui_editor.h"
 #include "plugin/module.h"
 #include "plugin/vorla.h"
 

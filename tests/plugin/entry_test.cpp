@@ -1,6 +1,6 @@
 // The entry point and the effect record, seen from a host.
+#include "effect/parameters.h"
 #include "host/loaded_plugin.h"
-#include "params/parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,17 +2,18 @@
 //
 //     vorla-snapshot OUT.png [--program N] [--chunk FILE] [--set NAME=VALUE ...]
 //
-// The effect is created directly (no host), the settings are applied as a
-// host would apply them, and the editor's view tree is built on a frame
-// without a window and drawn into its back buffer, which is written out.
+// The effect's controls are created directly (no host, no amplifier), the
+// settings are applied as a host would apply them, and the editor's view
+// tree is built on a frame without a window and drawn into its back buffer,
+// which is written out.
 #include "snapshot_options.h"
 
 #include "editor/editor_layout.h"
+#include "effect/effect_state.h"
+#include "effect/parameters.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
 #include "gui/resources.h"
-#include "params/parameters.h"
-#include "plugin/vorla.h"
 
 #include <png.h>
 
@@ -27,13 +28,6 @@
 
 namespace {
 
-/// The host side: a version answer, nothing else.
-intptr_t hostCallback(AEffect* /*effect*/, int32_t opcode, int32_t /*index*/, intptr_t /*value*/,
-                      void* /*ptr*/, float /*opt*/)
-{
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "vorla-snapshot: %s\n", message.c_str());
@@ -43,14 +37,14 @@ int fail(const std::string& message)
 /// The index of the parameter called `name`: its name as the host shows it
 /// (spaces and separators ignored), else a unique beginning of one ("boost"
 /// is not one, "overdrive" is), else its index; -1 when none fits.
-int32_t findParameter(Vorla& effect, const std::string& name)
+int32_t findParameter(const std::string& name)
 {
     int32_t prefixMatch = -1;
     int prefixMatches = 0;
     for (int32_t i = 0; i < kNumParams; ++i)
     {
-        char text[64] = {};
-        effect.getParameterName(i, text);
+        char text[vorla::kParameterNameSize] = {};
+        vorla::EffectState::parameterName(i, text, sizeof(text));
         if (sameParameterName(name, text))
             return i;
         if (startsParameterName(name, text))
@@ -68,13 +62,13 @@ int32_t findParameter(Vorla& effect, const std::string& name)
     return -1;
 }
 
-std::string parameterNames(Vorla& effect)
+std::string parameterNames()
 {
     std::string names;
     for (int32_t i = 0; i < kNumParams; ++i)
     {
-        char text[64] = {};
-        effect.getParameterName(i, text);
+        char text[vorla::kParameterNameSize] = {};
+        vorla::EffectState::parameterName(i, text, sizeof(text));
         names += (i ? ", " : "") + std::string(text);
     }
     return names;
@@ -161,7 +155,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    auto effect = std::make_unique<Vorla>(hostCallback);
+    auto effect = std::make_unique<vorla::EffectState>();
 
     // 1. A chunk: a program (336 bytes) into the current program, or the bank.
     if (options.chunkFile)
@@ -179,19 +173,19 @@ int main(int argc, char** argv)
                         std::to_string(bytes.size()) + " bytes; a program chunk has " +
                         std::to_string(sizeof(VorlaProgram)) + " and a bank " +
                         std::to_string(vorla::kBankChunkSize));
-        if (effect->setChunk(bytes.data(), static_cast<int32_t>(bytes.size()), isProgram) == 0)
+        const auto scope = isProgram ? vorla::StateScope::Program : vorla::StateScope::Bank;
+        if (!effect->loadState(scope, bytes.data(), bytes.size()))
             return fail("the effect refused chunk file '" + *options.chunkFile + "'");
     }
     // 2. A program.
     if (options.program)
-        effect->setProgram(*options.program);
+        effect->selectProgram(*options.program);
     // 3. Single parameters, in order.
     for (const auto& [name, value] : options.sets)
     {
-        const int32_t index = findParameter(*effect, name);
+        const int32_t index = findParameter(name);
         if (index < 0)
-            return fail("unknown parameter '" + name + "' (known: " + parameterNames(*effect) +
-                        ")");
+            return fail("unknown parameter '" + name + "' (known: " + parameterNames() + ")");
         effect->setParameter(index, value);
     }
 
@@ -206,8 +200,8 @@ int main(int argc, char** argv)
     auto* frame =
         new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), nullptr, nullptr);
     frame->setBackground(background);
-    Vorla& fx = *effect;
-    buildEditorControls(*frame, nullptr, [&fx](int32_t tag) { return fx.getParameter(tag); });
+    const vorla::EffectState& state = *effect;
+    buildEditorControls(*frame, nullptr, [&state](int32_t tag) { return state.parameter(tag); });
     frame->draw(nullptr);
 
     const bool written = writePng(options.output, frame->getBackBuffer()->raster(), error);

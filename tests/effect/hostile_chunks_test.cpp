@@ -2,11 +2,11 @@
 // numbers, sizes that do not fit - each in a buffer that ends where readable
 // memory ends, so any read beyond the chunk faults.  A refused chunk changes
 // nothing; an accepted one never makes the amplifier blast or die.
+#include "effect/parameters.h"
+#include "effect/program.h"
 #include "host/guarded_memory.h"
 #include "host/loaded_plugin.h"
 #include "host/test_random.h"
-#include "params/parameters.h"
-#include "params/program.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,7 @@
 // ours and live in namespace vorla.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 /// Parameter indices as the host and the editor's control tags use them.
@@ -84,6 +85,10 @@ constexpr float parameterDefault(int32_t index)
     default: return 0.5f;
     }
 }
+
+/// Room for the longest parameter name ("Overdrive Boost") and its
+/// terminator.
+constexpr std::size_t kParameterNameSize = 16;
 
 /// The name the host shows for a parameter ("Input", "Overdrive Boost", ...),
 /// or null outside 0..14.

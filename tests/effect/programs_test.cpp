@@ -1,6 +1,6 @@
 // Program names, program selection and chunks, through the entry.
+#include "effect/parameters.h"
 #include "host/loaded_plugin.h"
-#include "params/parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -80,23 +80,29 @@ TEST(Programs, FreshBankLayout)
     EXPECT_EQ(getChunk(*effect, true).size(), kProgramSize);
 }
 
-TEST(Programs, ChunkPointsIntoTheLiveState)
+TEST(Programs, AChunkIsACopyThatLaterWritesDoNotTouch)
 {
+    // The host reads the chunk in place, perhaps while automation goes on:
+    // what it got stays as it was until it asks again.
     auto effect = createEffect();
-    void* before = nullptr;
-    effect->dispatch(effGetChunk, 0, 0, &before);
+    void* data = nullptr;
+    const intptr_t size = effect->dispatch(effGetChunk, 0, 0, &data);
+    ASSERT_EQ(size, static_cast<intptr_t>(kBankSize));
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    const std::vector<unsigned char> before(bytes, bytes + size);
     effect->setParameter(kLow, 0.75f);
-    // Low is index 7, stored at slot 7 of program 0.
+    EXPECT_EQ(std::memcmp(bytes, before.data(), before.size()), 0);
+    // Asking again shows the write: Low is index 7, stored at slot 7 of
+    // program 0.
     EXPECT_EQ(readAt<float>(getChunk(*effect, false), kValues + 7 * 4), 0.75f);
-    void* after = nullptr;
-    effect->dispatch(effGetChunk, 0, 0, &after);
-    EXPECT_EQ(before, after);
-    // The preset chunk is the current record.
+    // The preset chunk is the current program's record.
     effect->dispatch(effSetProgram, 0, 2);
-    void* preset = nullptr;
-    effect->dispatch(effGetChunk, 1, 0, &preset);
-    EXPECT_EQ(static_cast<unsigned char*>(preset),
-              static_cast<unsigned char*>(before) + 2 * kProgramSize);
+    effect->setParameter(kMid, 0.25f);
+    const auto bank = getChunk(*effect, false);
+    const auto preset = getChunk(*effect, true);
+    ASSERT_EQ(preset.size(), kProgramSize);
+    EXPECT_EQ(std::memcmp(preset.data(), bank.data() + 2 * kProgramSize, kProgramSize), 0);
+    EXPECT_EQ(readAt<float>(preset, kValues + 8 * 4), 0.25f);
 }
 
 TEST(Programs, WrongSizesAndNullAreRefused)

@@ -8,14 +8,16 @@
 //
 // The handler may run on any thread while a block is being processed (hosts
 // change the rate from their UI thread, the quality switch arrives through
-// setParameter from anywhere), so it never touches the chain: it records the
-// new design in one atomic word and the audio thread performs the redesign
-// at the start of its next block (applyPendingChanges).  Called between
+// setParameter from anywhere), so it never touches the amplifier: it
+// records the new design in one atomic word and the audio thread performs
+// the redesign at the start of its next block (EffectCore).  Called between
 // blocks on one thread this gives the same bits as designing at once.
-#include "plugin/vorla.h"
+#include "effect/effect_state.h"
 
 #include <bit>
 #include <cmath>
+
+namespace vorla {
 
 namespace {
 
@@ -34,46 +36,41 @@ uint64_t packDesign(float rate, int32_t factor, uint32_t request)
 
 } // namespace
 
-void Vorla::setSampleRate(float rate)
+bool EffectState::setSampleRate(float rate) noexcept
 {
     // Hosts send a rate of 0 while they open an effect, and a broken host may
     // send a negative, infinite, NaN or uselessly low rate.  No design exists
-    // for those: the effect is left exactly as it was and keeps its last
+    // for those: the state is left exactly as it was and keeps its last
     // usable rate.
     if (!(rate >= kLowestHostRate) || !std::isfinite(rate))
-        return;
+        return false;
 
-    int32_t factor = 2;
+    int32_t oversampled = 2;
     if (kHighRateThreshold > rate)
-        factor = 4;
-    if (highQuality.load(std::memory_order_relaxed) != 0)
-        factor *= 2;
+        oversampled = 4;
+    if (highQualityOn.load(std::memory_order_relaxed) != 0)
+        oversampled *= 2;
 
     // The processing rate is formed in float, as the host rate is a float.
-    if (!std::isfinite(rate * static_cast<float>(factor)))
-        return;
-    const vorla::ChainDesign design = vorla::makeChainDesign(rate, factor);
+    if (!std::isfinite(rate * static_cast<float>(oversampled)))
+        return false;
+    const ChainDesign design = makeChainDesign(rate, oversampled);
 
-    AudioEffect::setSampleRate(rate);
-    oversampling.store(factor, std::memory_order_relaxed);
-    samplePeriod.store(design.samplePeriod, std::memory_order_relaxed);
-    processRate.store(design.processRate, std::memory_order_relaxed);
+    hostRate.store(rate, std::memory_order_relaxed);
+    factorValue.store(oversampled, std::memory_order_relaxed);
+    periodValue.store(design.samplePeriod, std::memory_order_relaxed);
+    processRateValue.store(design.processRate, std::memory_order_relaxed);
 
     const uint32_t request = designRequests.fetch_add(1, std::memory_order_relaxed) + 1;
-    requestedDesign.store(packDesign(rate, factor, request), std::memory_order_release);
+    designRequest.store(packDesign(rate, oversampled, request), std::memory_order_release);
+    return true;
 }
 
-void Vorla::applyPendingChanges() noexcept
+ChainDesign EffectState::designOf(uint64_t request) noexcept
 {
-    const uint64_t request = requestedDesign.load(std::memory_order_acquire);
-    if (request == appliedRequest)
-        return;
-    appliedRequest = request;
     const auto rate = std::bit_cast<float>(static_cast<uint32_t>(request >> 32));
-    const auto factor = static_cast<int32_t>(request & 0xFFu);
-    appliedDesign = vorla::makeChainDesign(rate, factor);
-    // Every biquad and tone stack of both sides, the stages' rate terms and
-    // the resampler coefficients; stage voltages and resampler states run on.
-    for (vorla::AmpChannel& channel : ampChannels)
-        vorla::designAmpChannel(channel, appliedDesign);
+    const auto oversampled = static_cast<int32_t>(request & 0xFFu);
+    return makeChainDesign(rate, oversampled);
 }
+
+} // namespace vorla

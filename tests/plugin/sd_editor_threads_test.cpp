@@ -2,8 +2,8 @@
 // draws and closes the editor: the editor's setParameter must never write
 // into a control that close is destroying, and no value may be torn.  Run
 // under ThreadSanitizer (label "threads"); no X server is needed.
-#include "editor_test_support.h"
-#include "fake_platform.h"
+#include "editor/fake_platform.h"
+#include "plugin/sd_editor_support.h"
 
 #include "gui/cframe.h"
 

@@ -6,7 +6,7 @@
 // never change.  The bank chunk is ten of them back to back (3360 bytes).
 #pragma once
 
-#include "params/parameters.h"
+#include "effect/parameters.h"
 
 #include <bit>
 #include <cstddef>
@@ -91,9 +91,24 @@ static_assert(kBankChunkSize == 3360);
 /// in the Clean/Crunch memories).
 double* memoryField(ChannelMemory& memory, int32_t index) noexcept;
 double* memoryField(OverdriveMemory& memory, int32_t index) noexcept;
+const double* memoryField(const ChannelMemory& memory, int32_t index) noexcept;
+const double* memoryField(const OverdriveMemory& memory, int32_t index) noexcept;
 
 /// A fresh program: name "Init", default values, every memory 0.5 for the
 /// knobs and 0.0 for Bright and Boost.
 VorlaProgram makeInitProgram() noexcept;
+
+/// True when every value a record would put into the effect is a number:
+/// the fifteen floats, and the memory doubles as the floats that a recall
+/// passes on (1e300 is finite as a double but infinite as a float).
+bool recordIsUsable(const VorlaProgram& program) noexcept;
+
+/// Field-by-field copies through relaxed atomic_ref, for records and
+/// memories that another thread's parameter write may touch meanwhile.
+/// The name and the reserved word are copied plainly: only the thread that
+/// owns the programs touches them.
+void copyProgramRelaxed(VorlaProgram& to, const VorlaProgram& from) noexcept;
+void copyMemoryRelaxed(ChannelMemory& to, const ChannelMemory& from) noexcept;
+void copyMemoryRelaxed(OverdriveMemory& to, const OverdriveMemory& from) noexcept;
 
 } // namespace vorla

@@ -1,38 +1,38 @@
 // The rate handler: oversampling factor, processing rate and period.
-#include "params/direct_effect.h"
+#include "effect/direct_core.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-using vorla::test::makeVorla;
+using vorla::test::makeCore;
 
 namespace {
 
-void expectRate(const Vorla& effect, int32_t factor, float hostRate)
+void expectRate(const vorla::EffectCore& effect, int32_t factor, float hostRate)
 {
     const float oversampled = hostRate * static_cast<float>(factor);
     const double period = 1.0 / static_cast<double>(oversampled);
-    EXPECT_EQ(effect.oversampling.load(), factor) << hostRate;
-    EXPECT_EQ(effect.samplePeriod.load(), period) << hostRate;
-    EXPECT_EQ(effect.processRate.load(), 1.0 / period) << hostRate;
-    EXPECT_NEAR(effect.processRate.load(), static_cast<double>(hostRate) * factor, 1e-6);
+    EXPECT_EQ(effect.oversampling(), factor) << hostRate;
+    EXPECT_EQ(effect.samplePeriod(), period) << hostRate;
+    EXPECT_EQ(effect.processRate(), 1.0 / period) << hostRate;
+    EXPECT_NEAR(effect.processRate(), static_cast<double>(hostRate) * factor, 1e-6);
 }
 
 } // namespace
 
 TEST(SampleRate, DefaultAfterCreation)
 {
-    auto effect = makeVorla();
-    EXPECT_EQ(effect->getSampleRate(), 44100.0f);
+    auto effect = makeCore();
+    EXPECT_EQ(effect->sampleRate(), 44100.0f);
     expectRate(*effect, 4, 44100.0f);
-    EXPECT_NEAR(effect->processRate.load(), 176400.0, 1e-9);
+    EXPECT_NEAR(effect->processRate(), 176400.0, 1e-9);
 }
 
 TEST(SampleRate, FactorFollowsRateAndQuality)
 {
-    auto effect = makeVorla();
+    auto effect = makeCore();
     struct Case
     {
         float rate;
@@ -47,49 +47,36 @@ TEST(SampleRate, FactorFollowsRateAndQuality)
     for (const Case& c : cases)
     {
         effect->setParameter(kQuality, c.quality);
-        AEffect* record = effect->getAeffect();
-        record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, c.rate);
-        EXPECT_EQ(effect->getSampleRate(), c.rate);
+        effect->setSampleRate(c.rate);
+        EXPECT_EQ(effect->sampleRate(), c.rate);
         expectRate(*effect, c.factor, c.rate);
     }
 }
 
 TEST(SampleRate, QualitySwitchRedesignsAtTheCurrentRate)
 {
-    auto effect = makeVorla();
+    auto effect = makeCore();
     effect->setSampleRate(48000.0f);
     effect->setParameter(kQuality, 0.5f);
     expectRate(*effect, 8, 48000.0f);
-    EXPECT_NEAR(effect->processRate.load(), 384000.0, 1e-9);
+    EXPECT_NEAR(effect->processRate(), 384000.0, 1e-9);
     effect->setParameter(kQuality, 0.49f);
     expectRate(*effect, 4, 48000.0f);
 }
 
 TEST(SampleRate, UnusableRatesLeaveEverythingAsItWas)
 {
-    auto effect = makeVorla();
+    auto effect = makeCore();
     effect->setSampleRate(96000.0f);
     const float infinity = std::numeric_limits<float>::infinity();
     for (float rate : {0.0f, -0.0f, -44100.0f, std::nanf(""), infinity, -infinity,
                        std::numeric_limits<float>::max()})
     {
         effect->setSampleRate(rate);
-        EXPECT_EQ(effect->getSampleRate(), 96000.0f) << rate;
+        EXPECT_EQ(effect->sampleRate(), 96000.0f) << rate;
         expectRate(*effect, 2, 96000.0f);
     }
     // The quality switch at a kept rate still works.
     effect->setParameter(kQuality, 1.0f);
     expectRate(*effect, 4, 96000.0f);
-}
-
-TEST(SampleRate, HostRateOfZeroDuringOpenIsIgnored)
-{
-    auto effect = makeVorla();
-    AEffect* record = effect->getAeffect();
-    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effSetBlockSize, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
-    EXPECT_EQ(effect->getSampleRate(), 44100.0f);
-    expectRate(*effect, 4, 44100.0f);
 }

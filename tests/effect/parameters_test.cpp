@@ -1,6 +1,6 @@
 // Parameter storage, names, labels and display texts, through the entry.
+#include "effect/parameters.h"
 #include "host/loaded_plugin.h"
-#include "params/parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // layout as opened, values moving between controls, effect and host, the
 // gesture sequence, the idle pass's pacing and re-entrancy, and the
 // lifetime corner cases hosts produce.
-#include "editor_test_support.h"
-#include "fake_platform.h"
+#include "editor/fake_platform.h"
+#include "plugin/sd_editor_support.h"
 
 #include "gui/cbitmap.h"
 #include "gui/ccontrol.h"

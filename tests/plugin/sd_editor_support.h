@@ -1,9 +1,10 @@
-// editor_test_support.h - an effect created directly (no library) whose host
-// callback records every call, for editor tests that look inside the editor.
+// sd_editor_support.h - a VST 2.4 effect created directly (no library)
+// whose host callback records every call, for tests of the editor as the
+// VST 2.4 shell presents it.
 #pragma once
 
-#include "editor/sd_editor.h"
-#include "gesture_checks.h"
+#include "editor/gesture_checks.h"
+#include "plugin/sd_editor.h"
 #include "plugin/vorla.h"
 
 #include <functional>
