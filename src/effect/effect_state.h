@@ -76,6 +76,14 @@ public:
     /// finite changes nothing and is not passed on; an index outside 0..14
     /// stores nothing but is passed on.
     void setParameter(int32_t index, float value) noexcept;
+    /// A write from a host that owns the controls and may not be written
+    /// back (an LV2 host's control ports): the value is stored as given and
+    /// played as given, a switch sets its flag, a knob is remembered in the
+    /// active voicing's memory (a drive knob only in its own voicing), but
+    /// nothing is held and a change of voicing recalls nothing.  The quality
+    /// switch asks for a redesign only when its flag changes.  Listeners are
+    /// told as by setParameter; a value that is not finite changes nothing.
+    void followParameter(int32_t index, float value) noexcept;
     /// The stored value of `index`; 0 outside 0..14.
     float parameter(int32_t index) const noexcept;
     /// The voicing the switch flags select.
@@ -95,6 +103,12 @@ public:
     KnobSettings knobSettings() const noexcept;
     /// The stored Volume value, which the amplifier reads at every sample.
     const std::atomic<float>& volumeValue() const noexcept;
+
+    /// Takes the three knob memories of `record` as the voicings' memories
+    /// (and the current program's), applying nothing: an editor running
+    /// apart from the audio learns what the plug-in remembers.  A record
+    /// whose memories hold a value that is not a number is refused (false).
+    bool loadMemories(const VorlaProgram& record) noexcept;
 
     // --- Texts (any thread; the caller's buffer of `size` bytes) -------------
 
@@ -180,7 +194,14 @@ protected:
 private:
     static constexpr std::size_t kMaxListeners = 4;
 
-    void applyParameter(int32_t index, float value) noexcept;
+    /// How a write treats the voicing memories: recalled and held, as the
+    /// effect's own controls do, or only followed (followParameter).
+    enum class Memories
+    {
+        Recall,
+        Follow,
+    };
+    void applyParameter(int32_t index, float value, Memories memories) noexcept;
     void storeValue(int32_t index, float value) noexcept;
     /// Writes `value` into the memory of `voicing` and the same memory of
     /// the current program; nothing when that memory lacks the parameter.

@@ -87,11 +87,20 @@ void EffectState::setParameter(int32_t index, float value) noexcept
         return;
 
     if (isParameterIndex(index))
-        applyParameter(index, value);
+        applyParameter(index, value, Memories::Recall);
 
     // Every write, whatever its index, ends at the listeners with the value
     // as received; an editor shows the stored value, so a drive knob that
     // was held at 0.5 springs back.
+    notify(index, value);
+}
+
+void EffectState::followParameter(int32_t index, float value) noexcept
+{
+    if (!std::isfinite(value))
+        return;
+    if (isParameterIndex(index))
+        applyParameter(index, value, Memories::Follow);
     notify(index, value);
 }
 
@@ -147,26 +156,32 @@ void EffectState::replay(Voicing voicing) noexcept
     }
 }
 
-void EffectState::applyParameter(int32_t index, float value) noexcept
+void EffectState::applyParameter(int32_t index, float value, Memories memories) noexcept
 {
+    const bool recall = memories == Memories::Recall;
     const Voicing voicing = activeVoicing();
     const int32_t on = switchState(value);
 
     // Drive1 belongs to Crunch and Drive2 to Overdrive; in any other voicing
-    // the knob is held (and remembered) at its middle position.
-    const float stored = heldBy(voicing, index) ? 0.5f : value;
+    // the effect's own controls hold the knob (and remember it) at its
+    // middle position.  A host that owns the controls keeps its value: the
+    // voicing does not read it, and it must be there when the host selects
+    // the voicing that does.
+    const bool held = heldBy(voicing, index);
+    const float stored = held && recall ? 0.5f : value;
     storeValue(index, stored);
 
     switch (index)
     {
     case kChannel:
         flags.channelOverdrive.store(on, std::memory_order_relaxed);
-        replay(activeVoicing());
+        if (recall)
+            replay(activeVoicing());
         break;
     case kCleanCrunch:
         flags.crunchOn.store(on, std::memory_order_relaxed);
         // On the Overdrive channel only the flag changes.
-        if (flags.channelOverdrive.load(std::memory_order_relaxed) == 0)
+        if (recall && flags.channelOverdrive.load(std::memory_order_relaxed) == 0)
             replay(activeVoicing());
         break;
     case kBoost:
@@ -180,16 +195,36 @@ void EffectState::applyParameter(int32_t index, float value) noexcept
         break;
     case kMonoStereo: flags.stereoOn.store(on, std::memory_order_relaxed); break;
     case kQuality:
-        highQualityOn.store(on, std::memory_order_relaxed);
         // The oversampling factor depends on the switch: redesign at the
         // current host rate.
-        setSampleRate(sampleRate());
+        if (highQualityOn.exchange(on, std::memory_order_relaxed) != on || recall)
+            setSampleRate(sampleRate());
         break;
     default:
         // Input, the drives, Low, Mid, High, Contour, Power Amp, Volume.
-        remember(voicing, index, stored);
+        if (recall || !held)
+            remember(voicing, index, stored);
         break;
     }
+}
+
+bool EffectState::loadMemories(const VorlaProgram& from) noexcept
+{
+    // Checked on a copy, so a record with unusable memories changes nothing.
+    VorlaProgram checked = programRecord(currentProgram());
+    checked.cleanMemory = from.cleanMemory;
+    checked.crunchMemory = from.crunchMemory;
+    checked.overdriveMemory = from.overdriveMemory;
+    if (!recordIsUsable(checked))
+        return false;
+    VorlaProgram& record = currentRecord();
+    copyMemoryRelaxed(cleanMemory, from.cleanMemory);
+    copyMemoryRelaxed(crunchMemory, from.crunchMemory);
+    copyMemoryRelaxed(overdriveMemory, from.overdriveMemory);
+    copyMemoryRelaxed(record.cleanMemory, from.cleanMemory);
+    copyMemoryRelaxed(record.crunchMemory, from.crunchMemory);
+    copyMemoryRelaxed(record.overdriveMemory, from.overdriveMemory);
+    return true;
 }
 
 } // namespace vorla

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <thread>
+#include <vector>
 
 using vorla::test::makeCore;
 
@@ -172,4 +174,69 @@ TEST(Voicing, ConcurrentWritersAreSafe)
     const float low = effect->parameter(kLow);
     EXPECT_GE(low, 0.0f);
     EXPECT_LE(low, 0.9f);
+}
+
+// A host that owns the controls (LV2 ports) writes values the effect may not
+// change: they are played as given, memories follow, nothing is recalled.
+TEST(Voicing, FollowedWritesRecallNothingAndHoldNothing)
+{
+    auto effect = makeCore();
+    effect->setParameter(kCleanCrunch, 1.0f);
+    effect->setParameter(kLow, 0.2f); // Crunch remembers 0.2
+    effect->setParameter(kCleanCrunch, 0.0f);
+    ASSERT_EQ(effect->parameter(kLow), 0.5f);
+
+    effect->followParameter(kCleanCrunch, 1.0f);
+    EXPECT_EQ(effect->activeVoicing(), vorla::Voicing::Crunch);
+    EXPECT_EQ(effect->parameter(kLow), 0.5f); // not recalled
+    effect->followParameter(kLow, 0.9f);
+    EXPECT_EQ(rem(*effect, vorla::Voicing::Crunch, kLow), static_cast<double>(0.9f));
+    EXPECT_EQ(rem(*effect, vorla::Voicing::Clean, kLow), 0.5);
+
+    // Drive2 does not belong to Crunch: kept as given, not remembered.
+    effect->followParameter(kDrive2, 0.8f);
+    EXPECT_EQ(effect->parameter(kDrive2), 0.8f);
+    EXPECT_EQ(rem(*effect, vorla::Voicing::Crunch, kDrive2), 0.5);
+    // Not finite: nothing.
+    effect->followParameter(kMid, std::nanf(""));
+    EXPECT_EQ(effect->parameter(kMid), 0.5f);
+}
+
+TEST(Voicing, FollowedQualityRedesignsOnlyWhenTheSwitchChanges)
+{
+    auto effect = makeCore();
+    effect->followParameter(kQuality, 0.7f);
+    EXPECT_EQ(effect->oversampling(), 8);
+    // Some audio, so the filters have histories that a redesign would clear.
+    std::vector<float> in(256, 0.25f);
+    std::vector<float> out1(256), out2(256);
+    const float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {out1.data(), out2.data()};
+    effect->process(inputs, outputs, 256);
+    const vorla::AmpChannel before = effect->amplifier().side(0);
+    effect->followParameter(kQuality, 0.9f); // still on
+    effect->applyPendingChanges();
+    // Not redesigned, so the histories a redesign clears are as they were.
+    EXPECT_EQ(std::memcmp(&before, &effect->amplifier().side(0), sizeof(before)), 0);
+}
+
+TEST(Voicing, MemoriesCanBeTakenFromARecordWithoutApplyingIt)
+{
+    auto source = makeCore();
+    source->setParameter(kChannel, 1.0f);
+    source->setParameter(kHigh, 0.3f);
+    source->setParameter(kChannel, 0.0f);
+    auto mirror = makeCore();
+    ASSERT_TRUE(mirror->loadMemories(source->programRecord(0)));
+    EXPECT_EQ(rem(*mirror, vorla::Voicing::Overdrive, kHigh), static_cast<double>(0.3f));
+    EXPECT_EQ(mirror->parameter(kHigh), 0.5f);
+    EXPECT_EQ(mirror->activeVoicing(), vorla::Voicing::Clean);
+    // Recalled like its own once the voicing changes.
+    mirror->setParameter(kChannel, 1.0f);
+    EXPECT_EQ(mirror->parameter(kHigh), 0.3f);
+
+    VorlaProgram bad = source->programRecord(0);
+    bad.crunchMemory.mid = 1e300; // infinite as a float
+    EXPECT_FALSE(mirror->loadMemories(bad));
+    EXPECT_EQ(rem(*mirror, vorla::Voicing::Crunch, kMid), 0.5);
 }
