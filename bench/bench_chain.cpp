@@ -19,6 +19,8 @@
 #include "effect/effect_core.h"
 #include "effect/parameters.h"
 
+#include "bench_signal.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,38 +28,6 @@
 namespace {
 
 constexpr int32_t kBlock = 512;
-
-/// Plucked strings (Karplus-Strong) at DI level, a few seconds long.
-std::vector<float> pluckedStrings(std::size_t frames, float rate, uint32_t seed)
-{
-    std::vector<float> out(frames, 0.0f);
-    const float notes[] = {82.41f, 110.0f, 146.83f, 196.0f, 246.94f, 329.63f};
-    uint32_t lcg = seed;
-    // Re-pluck a chord every half second, so the signal never dies away.
-    const auto spacing = static_cast<std::size_t>(rate * 0.5f);
-    for (std::size_t start = 0; start < frames; start += spacing)
-        for (float f : notes)
-        {
-            const auto period = static_cast<std::size_t>(rate / f);
-            std::vector<float> line(period);
-            for (float& v : line)
-            {
-                lcg = lcg * 1664525u + 1013904223u;
-                v = 0.08f *
-                    (static_cast<float>(static_cast<int32_t>(lcg >> 8) - 8388608) / 8388608.0f);
-            }
-            std::size_t pos = 0;
-            for (std::size_t n = start; n < std::min(frames, start + spacing); ++n)
-            {
-                const std::size_t next = pos + 1 == period ? 0 : pos + 1;
-                const float v = line[pos];
-                line[pos] = 0.4985f * (v + line[next]);
-                out[n] += v;
-                pos = next;
-            }
-        }
-    return out;
-}
 
 void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = false)
 {
@@ -69,9 +39,9 @@ void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = fals
 
     auto effect = std::make_unique<vorla::EffectCore>();
     if (sse2Only)
-        effect->amplifier().workspace().lanes = vorla::LaneSet::Sse2;
+        effect->amplifier().modelCode().lanes = vorla::LaneSet::Sse2;
     if (libraryExp)
-        effect->amplifier().workspace().inlineExp = false;
+        effect->amplifier().modelCode().inlineExp = false;
     effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     effect->setSampleRate(rate);
     effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
@@ -80,9 +50,9 @@ void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = fals
 
     const auto frames = static_cast<std::size_t>(rate); // one second
     std::vector<float> in1 =
-        silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 1u);
+        silence ? std::vector<float>(frames, 0.0f) : vorla::bench::pluckedStrings(frames, rate, 1u);
     std::vector<float> in2 =
-        silence ? std::vector<float>(frames, 0.0f) : pluckedStrings(frames, rate, 2u);
+        silence ? std::vector<float>(frames, 0.0f) : vorla::bench::pluckedStrings(frames, rate, 2u);
     std::vector<float> out1(frames);
     std::vector<float> out2(frames);
 

@@ -2,7 +2,7 @@
 // points and the designs at the processing rate.
 #include "chain/amp_channel.h"
 
-#include "chain/voicing_graph.h"
+#include "chain/voicing_tables.h"
 
 #include <cstddef>
 #include <initializer_list>

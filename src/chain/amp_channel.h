@@ -78,17 +78,6 @@ struct BlockSnapshot
     double overdriveDriveGain = 0.0;
 };
 
-/// The anti-denormal sine 1e-10 sin(n * phaseStep) for n = 0 .. filled - 1,
-/// kept per effect: hosts repeat the same block length, so the values of
-/// one block serve the next.  Refilled when the processing rate changes.
-struct AntiDenormalTable
-{
-    static constexpr int32_t kSize = 4096;
-    double phaseStep = 0.0;
-    int32_t filled = 0;
-    double values[kSize] = {};
-};
-
 /// The switch flags the preamp tests at a pair, read once per pair.
 struct PairFlags
 {

@@ -22,7 +22,9 @@
 
 #include "chain/amp_channel.h"
 #include "chain/amp_controls.h"
-#include "chain/chunk_buffers.h"
+#include "chain/block_io.h"
+#include "chain/block_process.h"
+#include "chain/model_code.h"
 
 #include <array>
 #include <cstdint>
@@ -70,9 +72,8 @@ public:
     }
     AmpChannel& side(int index) noexcept { return sides[static_cast<std::size_t>(index)]; }
 
-    /// The chunk work space; its `lanes` and `inlineExp` choose the code the
-    /// model runs on (every choice gives the same bits).
-    ChunkBuffers& workspace() noexcept { return buffers; }
+    /// The code the model runs on (every choice gives the same bits).
+    ModelCode& modelCode() noexcept { return code; }
 
 private:
     /// Fills the anti-denormal sine of the block's first `frames` counts.
@@ -81,7 +82,8 @@ private:
     std::array<AmpChannel, 2> sides{};
     ChainDesign applied{};
     AntiDenormalTable antiDenormalTable{};
-    ChunkBuffers buffers;
+    ModelCode code;
+    SpanBuffers buffers;
 };
 
 } // namespace vorla

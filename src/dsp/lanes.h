@@ -39,6 +39,7 @@
 // the state of the warning goes by the header's own lines.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 
@@ -49,6 +50,10 @@
 // Every lane-generic primitive is folded into its caller, also into callers
 // compiled for wider registers.
 #define VORLA_LANE_INLINE inline __attribute__((always_inline))
+// A lambda folded into its caller like VORLA_LANE_INLINE functions (GCC
+// otherwise compiles a lambda in a lane template on its own, where it cannot
+// take in the wider operations of its caller).
+#define VORLA_LAMBDA_INLINE __attribute__((always_inline))
 // A function compiled for AVX; call it only when processorHasAvx() is true.
 #define VORLA_AVX __attribute__((target("avx")))
 // A function compiled for AVX-512 F and VL (lanes as with AVX, 32 registers);
@@ -353,6 +358,30 @@ template <class M> VORLA_LANE_INLINE bool any(M mask) noexcept
     return laneBits(mask) != 0;
 }
 
+/// The mask set in lane i where bit i of `bits` is set (the inverse of
+/// laneBits).
+template <class L> Mask<L> laneMask(int bits) noexcept;
+
+template <> VORLA_LANE_INLINE bool laneMask<double>(int bits) noexcept
+{
+    return (bits & 1) != 0;
+}
+template <> VORLA_LANE_INLINE __m128d laneMask<__m128d>(int bits) noexcept
+{
+    return _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bits >> 1) & 1),
+                                           -static_cast<long long>(bits & 1)));
+}
+template <> VORLA_AVX inline __m256d laneMask<__m256d>(int bits) noexcept
+{
+    return _mm256_castsi256_pd(_mm256_set_epi64x(
+        -static_cast<long long>((bits >> 3) & 1), -static_cast<long long>((bits >> 2) & 1),
+        -static_cast<long long>((bits >> 1) & 1), -static_cast<long long>(bits & 1)));
+}
+template <> VORLA_LANE_INLINE __mmask8 laneMask<__m512d>(int bits) noexcept
+{
+    return static_cast<__mmask8>(bits);
+}
+
 // --- Float lanes (half-band sections) --------------------------------------------------
 // float and __m128 need only the operators + - *.
 
@@ -384,6 +413,27 @@ inline Record<L> gatherLanes(const Record<double>* const* records) noexcept
             std::memcpy(reinterpret_cast<char*>(&out) + f * sizeof(L) + i * sizeof(double),
                         reinterpret_cast<const char*>(records[i]) + f * sizeof(double),
                         sizeof(double));
+    return out;
+}
+
+/// Per lane and field: mask ? yes : no (a record of lanes kept where the
+/// mask is clear, e.g. the state of a stage that had no sample to step).
+template <template <class> class Record, class L>
+VORLA_LANE_INLINE Record<L> selectLanes(lanes::Mask<L> mask, const Record<L>& yes,
+                                        const Record<L>& no) noexcept
+{
+    constexpr std::size_t fields = sizeof(Record<L>) / sizeof(L);
+    static_assert(sizeof(Record<L>) == fields * sizeof(L), "a lane record holds only lane fields");
+    Record<L> out;
+    for (std::size_t f = 0; f < fields; ++f)
+    {
+        L a;
+        L b;
+        std::memcpy(&a, reinterpret_cast<const char*>(&yes) + f * sizeof(L), sizeof(L));
+        std::memcpy(&b, reinterpret_cast<const char*>(&no) + f * sizeof(L), sizeof(L));
+        const L c = lanes::select(mask, a, b);
+        std::memcpy(reinterpret_cast<char*>(&out) + f * sizeof(L), &c, sizeof(L));
+    }
     return out;
 }
 

@@ -4,7 +4,7 @@
 //   - the AVX and AVX-512 layouts against the SSE2 ones, mono and stereo;
 //   - the stereo sides against two mono effects fed one input each;
 //   - the shaper's inline exp against its call of std::exp.
-#include "chain/model_loops.h"
+#include "chain/model_code.h"
 
 #include "chain/chain_support.h"
 #include "dsp/lanes.h"
@@ -79,7 +79,7 @@ const char* laneSetName(LaneSet set)
 std::unique_ptr<EffectCore> makeEffect(float hostRate, bool highQuality, bool stereo, LaneSet lanes)
 {
     auto fx = vorla::test::makeCore();
-    fx->amplifier().workspace().lanes = lanes;
+    fx->amplifier().modelCode().lanes = lanes;
     fx->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     fx->setSampleRate(hostRate);
     fx->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
@@ -162,8 +162,8 @@ TEST(ModelLanes, InlineExpGivesTheBitsOfTheLibraryCall)
             SCOPED_TRACE(std::string(laneSetName(set)) + (stereo ? ", stereo" : ", mono"));
             auto called = makeEffect(44100.0f, false, stereo, set);
             auto inlined = makeEffect(44100.0f, false, stereo, set);
-            called->amplifier().workspace().inlineExp = false;
-            inlined->amplifier().workspace().inlineExp = true;
+            called->amplifier().modelCode().inlineExp = false;
+            inlined->amplifier().modelCode().inlineExp = true;
             const auto in1 = loudInput(44100.0f, 0);
             const auto in2 = loudInput(44100.0f, 1);
             const Render a = renderSwitching(*called, in1, in2);

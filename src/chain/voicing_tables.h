@@ -1,4 +1,4 @@
-// voicing_graph.h - what the amplifier is made of, and the lanes it runs on.
+// voicing_tables.h - what the amplifier is made of.
 //
 // The preamp voicings are data: each is one table of its signal path (the
 // gains, filters with their designs, and the two triode stages with their
@@ -8,25 +8,13 @@
 // one table here, in the order of vorla::Voicing (chain/voicing.h), which
 // names the switches that select it.
 //
-// One oversampled sample of a side runs, in order:
-//   input segment    input gain, the input stage
-//   before first     the voicing's elements up to its first stage
-//   first stage
-//   before second    the elements between its two stages
-//   second stage
-//   after second     the elements after its second stage
-//   power section    tone stack, power-stage level, tube curve, DC blocker
-// The loops (chain/model_loops.h) run these segments software-pipelined,
-// on one side (Sample = double) or on both sides in lock-step (Sample =
-// __m128d, lane 0 the first side, lane 1 the second).  Every element keeps
-// its own state and sees its samples in order, so any overlap gives the bits
-// of sample-by-sample processing.
+// The order in which a sample passes the segments these tables describe is
+// written down once, in chain/chain_order.h.
 #pragma once
 
 #include "chain/amp_channel.h"
 #include "chain/voicing.h"
 #include "dsp/biquad.h"
-#include "dsp/lanes.h"
 #include "dsp/tone_stack.h"
 #include "dsp/triode_sets.h"
 #include "dsp/triode_stage.h"
@@ -35,10 +23,6 @@
 #include <array>
 #include <cstddef>
 #include <utility>
-
-// The segments fold into the per-sample loops: a call per segment and
-// sample costs more than the segment's arithmetic.
-#define VORLA_SEGMENT inline __attribute__((always_inline))
 
 namespace vorla {
 
@@ -284,193 +268,5 @@ constexpr int biquadIndex(Biquad AmpChannel::*member) noexcept
 }
 
 static_assert(kStageCount == 7 && kBiquadCount == 11, "seven stages and eleven biquads a side");
-
-// --- A side's filters in lanes -----------------------------------------------------------
-
-/// The biquads and the tone stack of one side (Sample = double) or of both
-/// sides (Sample = __m128d), coefficients and states, loaded into lanes for
-/// a chunk of samples (the design does not change within one) and stored
-/// back after it.  The stages are stepped by the loops' own lane layouts.
-template <class Sample> struct ChannelLanes
-{
-    static constexpr int kSides = lanes::kWidth<Sample>;
-
-    BiquadCoefficients<Sample> biquads[kBiquadCount];
-    BiquadState<Sample> histories[kBiquadCount];
-    ToneStackCoefficients<Sample> tone;
-    ToneStackState<Sample> toneState;
-
-    /// Brings each side's tone stack up to the block's controls (as its first
-    /// sample would) and loads everything.
-    VORLA_SEGMENT void load(AmpChannel* const* sides, const BlockSnapshot& s) noexcept
-    {
-        for (int k = 0; k < kBiquadCount; ++k)
-        {
-            const BiquadCoefficients<double>* coefficients[kSides];
-            const BiquadState<double>* states[kSides];
-            for (int i = 0; i < kSides; ++i)
-            {
-                coefficients[i] = &(sides[i]->*kBiquadUses[static_cast<std::size_t>(k)].filter);
-                states[i] = &(sides[i]->*kBiquadUses[static_cast<std::size_t>(k)].filter);
-            }
-            biquads[k] = gatherLanes<BiquadCoefficients, Sample>(coefficients);
-            histories[k] = gatherLanes<BiquadState, Sample>(states);
-        }
-        const ToneStackCoefficients<double>* toneCoefficients[kSides];
-        const ToneStackState<double>* toneStates[kSides];
-        for (int i = 0; i < kSides; ++i)
-        {
-            ToneStack& ts = sides[i]->toneStack;
-            if (toneStackControlsChanged(ts, s.low, s.mid, s.high, s.contour))
-                updateToneStackCoefficients(ts, s.low, s.mid, s.high, s.contour);
-            toneCoefficients[i] = &ts;
-            toneStates[i] = &ts;
-        }
-        tone = gatherLanes<ToneStackCoefficients, Sample>(toneCoefficients);
-        toneState = gatherLanes<ToneStackState, Sample>(toneStates);
-    }
-
-    VORLA_SEGMENT void storeStates(AmpChannel* const* sides) const noexcept
-    {
-        for (int k = 0; k < kBiquadCount; ++k)
-        {
-            BiquadState<double>* states[kSides];
-            for (int i = 0; i < kSides; ++i)
-                states[i] = &(sides[i]->*kBiquadUses[static_cast<std::size_t>(k)].filter);
-            scatterLanes<BiquadState, Sample>(histories[k], states);
-        }
-        ToneStackState<double>* toneStates[kSides];
-        for (int i = 0; i < kSides; ++i)
-            toneStates[i] = &sides[i]->toneStack;
-        scatterLanes<ToneStackState, Sample>(toneState, toneStates);
-    }
-};
-
-/// One triode stage of every side in `sides`, stepped on its record (for
-/// the samples at the edges of a chunk, outside the loops' lane layouts).
-template <class Sample>
-VORLA_SEGMENT void stepStageRecords(AmpChannel* const* sides, TriodeStage AmpChannel::*member,
-                                    Sample& x, const double& rate) noexcept
-{
-    constexpr int kSides = lanes::kWidth<Sample>;
-    const TriodeCoefficients<double>* coefficients[kSides];
-    TriodeState<double>* states[kSides];
-    for (int i = 0; i < kSides; ++i)
-    {
-        coefficients[i] = &(sides[i]->*member);
-        states[i] = &(sides[i]->*member);
-    }
-    const TriodeState<double>* const* readStates = states;
-    TriodeState<Sample> state = gatherLanes<TriodeState, Sample>(readStates);
-    stepTriodeStage(gatherLanes<TriodeCoefficients, Sample>(coefficients), state, x,
-                    lanes::splat<Sample>(rate));
-    scatterLanes<TriodeState, Sample>(state, states);
-}
-
-// --- Running the tables --------------------------------------------------------------------
-
-VORLA_SEGMENT bool applies(When when, const PairFlags& flags) noexcept
-{
-    switch (when)
-    {
-    case When::Always: return true;
-    case When::Bright: return flags.brightOn != 0;
-    case When::NotBright: return flags.brightOn == 0;
-    case When::Boost: return flags.boostOn != 0;
-    }
-    return false;
-}
-
-template <Element E, class Sample>
-VORLA_SEGMENT void applyElement(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
-                                const PairFlags& flags) noexcept
-{
-    if constexpr (E.kind != Element::Kind::None)
-    {
-        if (!applies(E.when, flags))
-            return;
-        if constexpr (E.kind == Element::Kind::Gain)
-        {
-            x = x * lanes::splat<Sample>(E.gain);
-        }
-        else if constexpr (E.kind == Element::Kind::Knob)
-        {
-            x = x * lanes::splat<Sample>(s.*E.knob);
-        }
-        else if constexpr (E.kind == Element::Kind::Filter)
-        {
-            constexpr int index = biquadIndex(E.filter);
-            stepBiquad(k.biquads[index], k.histories[index], x);
-        }
-        else
-        {
-            x = shapeStage(x);
-        }
-    }
-}
-
-template <const ElementList& List, class Sample>
-VORLA_SEGMENT void runElements(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
-                               const PairFlags& flags) noexcept
-{
-    [&]<std::size_t... I>(std::index_sequence<I...>)
-    {
-        (applyElement<List[I]>(k, x, s, flags), ...);
-    }
-    (std::make_index_sequence<List.size()>{});
-}
-
-/// Calls f(voicing) with the table of voicing `index` as a compile-time
-/// constant, so each voicing's path compiles to straight code (the last
-/// table serves any index beyond the others, as a switch's default).
-template <std::size_t I = 0, class F> VORLA_SEGMENT void withVoicing(int index, F&& f) noexcept
-{
-    if constexpr (I + 1 == kVoicings.size())
-        f.template operator()<*kVoicings[I]>();
-    else if (index == static_cast<int>(I))
-        f.template operator()<*kVoicings[I]>();
-    else
-        withVoicing<I + 1>(index, f);
-}
-
-/// The voicing's elements before its first stage.
-template <class Sample>
-VORLA_SEGMENT void runBeforeFirst(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
-                                  const PairFlags& flags) noexcept
-{
-    withVoicing(voicingIndex(flags),
-                [&]<const VoicingPath & V>() { runElements<V.beforeFirst>(k, x, s, flags); });
-}
-
-/// The voicing's elements between its stages.
-template <class Sample>
-VORLA_SEGMENT void runBeforeSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
-                                   const PairFlags& flags) noexcept
-{
-    withVoicing(voicingIndex(flags),
-                [&]<const VoicingPath & V>() { runElements<V.beforeSecond>(k, x, s, flags); });
-}
-
-/// The power section: tone stack, power-stage level, tube curve, DC blocker.
-template <class Sample>
-VORLA_SEGMENT void runPowerSection(ChannelLanes<Sample>& k, Sample& x,
-                                   const BlockSnapshot& s) noexcept
-{
-    stepToneStack(k.tone, k.toneState, x);
-    x = x * lanes::splat<Sample>(s.contourLevel) * lanes::splat<Sample>(s.powerDrive);
-    x = lookupTubeCurve(x);
-    constexpr int dc = biquadIndex(kDcBlocker.filter);
-    stepBiquad(k.biquads[dc], k.histories[dc], x);
-}
-
-/// The voicing's elements after its second stage (the power section
-/// follows them).
-template <class Sample>
-VORLA_SEGMENT void runAfterSecond(ChannelLanes<Sample>& k, Sample& x, const BlockSnapshot& s,
-                                  const PairFlags& flags) noexcept
-{
-    withVoicing(voicingIndex(flags),
-                [&]<const VoicingPath & V>() { runElements<V.afterSecond>(k, x, s, flags); });
-}
 
 } // namespace vorla

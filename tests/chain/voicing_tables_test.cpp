@@ -1,8 +1,8 @@
 // The voicing tables: what the rest of the chain derives from them holds
 // every stage and biquad of a side exactly once.
-#include "chain/voicing_graph.h"
+#include "chain/voicing_tables.h"
 
-#include "chain/resample.h"
+#include "chain/amp_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ static_assert(sizeof(AmpChannel) == sizeof(ToneStack) + kStageCount * sizeof(Tri
 static_assert(stageIndex(&AmpChannel::inputStage) == 0);
 static_assert(biquadIndex(&AmpChannel::dcBlocker) == kBiquadCount - 1);
 
-TEST(VoicingGraph, EveryTableBiquadIsDesignedAtTheProcessingRate)
+TEST(VoicingTables, EveryTableBiquadIsDesignedAtTheProcessingRate)
 {
     // A design leaves a finite, non-zero normaliser; a biquad the tables
     // missed would keep the zeros of a reset side.

@@ -1,0 +1,76 @@
+// Real-time factor by block size: what a host's buffer size costs.  Live
+// players monitor at 16 to 64 frames per block, a DAW mixes at 256 and
+// more; every block fills and drains the model's pipeline, so the small
+// blocks are where per-block work shows.
+//
+// Arguments: block (frames), voicing (0 clean, 1 crunch, 2 overdrive),
+// stereo (0/1); 44.1 kHz, LowQ (4x), plucked strings.
+//
+//   ./build/vorla-bench --benchmark_filter=BM_block --benchmark_repetitions=5
+//       --benchmark_enable_random_interleaving=true   (one line)
+#include <benchmark/benchmark.h>
+
+#include "effect/effect_core.h"
+#include "effect/parameters.h"
+
+#include "bench_signal.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void BM_block(benchmark::State& state)
+{
+    const auto block = static_cast<int32_t>(state.range(0));
+    const auto voicing = state.range(1);
+    const bool stereo = state.range(2) != 0;
+    constexpr float kRate = 44100.0f;
+
+    auto effect = std::make_unique<vorla::EffectCore>();
+    effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
+    effect->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
+    effect->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
+
+    // One second of audio, cut into the host's blocks.
+    const auto frames = static_cast<std::size_t>(kRate) / static_cast<std::size_t>(block) *
+                        static_cast<std::size_t>(block);
+    std::vector<float> in1 = vorla::bench::pluckedStrings(frames, kRate, 1u);
+    std::vector<float> in2 = vorla::bench::pluckedStrings(frames, kRate, 2u);
+    std::vector<float> out1(frames);
+    std::vector<float> out2(frames);
+    auto runSecond = [&] {
+        for (std::size_t pos = 0; pos < frames; pos += static_cast<std::size_t>(block))
+        {
+            const float* inputs[2] = {in1.data() + pos, in2.data() + pos};
+            float* outputs[2] = {out1.data() + pos, out2.data() + pos};
+            effect->process(inputs, outputs, block);
+        }
+    };
+    runSecond();
+
+    for (auto _ : state)
+    {
+        runSecond();
+        benchmark::DoNotOptimize(out1.data());
+        benchmark::DoNotOptimize(out2.data());
+    }
+    state.counters["rtf"] = benchmark::Counter(static_cast<double>(state.iterations()) *
+                                                   static_cast<double>(frames) / kRate,
+                                               benchmark::Counter::kIsRate);
+}
+
+void blockCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"block", "voicing", "stereo"});
+    for (int64_t stereo : {0, 1})
+        for (int64_t voicing : {0, 1, 2})
+            for (int64_t block : {16, 32, 64, 256})
+                b->Args({block, voicing, stereo});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_block)->Apply(blockCases);
+
+} // namespace
