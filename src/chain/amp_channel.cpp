@@ -4,7 +4,9 @@
 
 #include "chain/voicing_tables.h"
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 
 namespace vorla {
@@ -98,26 +100,42 @@ void restAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept
     initAmpChannelStages(channel, design.designRate);
 }
 
+namespace {
+
+/// Non-zero when `v` is an infinity or a NaN: its exponent bits all set.
+/// Integer operations only, so the tests of many values do not wait for
+/// one another.
+inline uint64_t nonFinite(double v) noexcept
+{
+    constexpr uint64_t exponent = 0x7FF0000000000000ull;
+    return (std::bit_cast<uint64_t>(v) & exponent) == exponent ? 1u : 0u;
+}
+inline uint64_t nonFinite(float v) noexcept
+{
+    constexpr uint32_t exponent = 0x7F800000u;
+    return (std::bit_cast<uint32_t>(v) & exponent) == exponent ? 1u : 0u;
+}
+
+} // namespace
+
 bool ampChannelIsFinite(const AmpChannel& c) noexcept
 {
-    // x * 0 is 0 for every finite x and NaN for an infinity or a NaN, so the
-    // sum is 0 exactly when every state value is finite (a plain sum of the
-    // values could overflow for finite ones).
-    double zero = 0.0;
+    uint64_t bad = 0;
     for (const StageUse& use : kStageUses)
     {
         const TriodeStage& s = c.*use.stage;
-        zero += (s.Vg + s.Vk + s.Vp + s.Ig + s.Ip + s.out) * 0.0;
+        bad |= nonFinite(s.Vg) | nonFinite(s.Vk) | nonFinite(s.Vp) | nonFinite(s.Ig) |
+               nonFinite(s.Ip) | nonFinite(s.out);
     }
     for (const Element& use : kBiquadUses)
     {
         const Biquad& q = c.*use.filter;
-        zero += (q.x1 + q.x2 + q.y1 + q.y2) * 0.0;
+        bad |= nonFinite(q.x1) | nonFinite(q.x2) | nonFinite(q.y1) | nonFinite(q.y2);
     }
-    zero += (c.toneStack.s0 + c.toneStack.s1 + c.toneStack.s2) * 0.0;
-    const auto halfband = [&zero](const auto& f) {
+    bad |= nonFinite(c.toneStack.s0) | nonFinite(c.toneStack.s1) | nonFinite(c.toneStack.s2);
+    const auto halfband = [&bad](const auto& f) {
         for (std::size_t k = 0; k < f.order; ++k)
-            zero += (static_cast<double>(f.xPrev[k]) + static_cast<double>(f.yPrev[k])) * 0.0;
+            bad |= nonFinite(f.xPrev[k]) | nonFinite(f.yPrev[k]);
     };
     halfband(c.upsampler1);
     halfband(c.downsampler1);
@@ -125,7 +143,7 @@ bool ampChannelIsFinite(const AmpChannel& c) noexcept
     halfband(c.downsampler2);
     halfband(c.upsampler3);
     halfband(c.downsampler3);
-    return zero == 0.0;
+    return bad == 0;
 }
 
 } // namespace vorla

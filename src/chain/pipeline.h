@@ -6,8 +6,7 @@
 // segment of the chain (chain/chain_order.h) works on sample u - its lag:
 // the three stages step on three samples at once, as lanes of one SIMD step
 // (chain/stage_lanes.h), and the filters and the tails run in the shadow of
-// that step.  The segments between the stages run first in an iteration,
-// oldest sample first: their inputs were made iterations ago.
+// that step.
 //
 // The loop fills the pipeline at the span's start and drains it at its end
 // in the same iteration, where the segments that have no sample yet or any
@@ -116,10 +115,10 @@ private:
             withVoicing(v, [&]<const VoicingPath & V>() VORLA_LAMBDA_INLINE {
                 // The loop works on a copy of the bound lanes: a local whose
                 // address never leaves the loop can stay in registers.
-                Layout bound = stages;
+                typename Layout::Steps bound = stages;
                 FixedVoicing<V, kInlineExp> path{flags[0]};
                 loop(path, bound, x, count);
-                stages = bound;
+                static_cast<typename Layout::Steps&>(stages) = bound;
             });
         }
         else
@@ -132,8 +131,8 @@ private:
     }
 
     /// Iterations 0 .. count + kMaxLag - 1: filling, full, draining.
-    template <class Path>
-    VORLA_LANE_INLINE void loop(Path& path, Layout& lanes, Sample* __restrict x, int count) noexcept
+    template <class Path, class Lanes>
+    VORLA_LANE_INLINE void loop(Path& path, Lanes& lanes, Sample* __restrict x, int count) noexcept
     {
         const int end = count + kMaxLag;
         int u = 0;
@@ -147,22 +146,28 @@ private:
 
     /// Iteration u.  kEdge: some segments have no sample (before 0, from
     /// `count` on) and are skipped.
-    template <bool kEdge, class Path>
-    VORLA_LANE_INLINE void iterate(Path& path, Layout& lanes, Sample* __restrict x, int u,
+    template <bool kEdge, class Path, class Lanes>
+    VORLA_LANE_INLINE void iterate(Path& path, Lanes& lanes, Sample* __restrict x, int u,
                                    int count) noexcept
     {
         const auto has = [&](int lag) VORLA_LAMBDA_INLINE {
             return !kEdge || (u - lag >= 0 && u - lag < count);
         };
+        // First the tail of an older sample (the segments after the last
+        // stage: the shaper's exp has the most time to finish, and the power
+        // section finds it done), then the segments between the stages,
+        // whose inputs the previous steps made.
+        constexpr int lastStage = lagOf(Segment::SecondStage);
         [&]<std::size_t... I>(std::index_sequence<I...>) VORLA_LAMBDA_INLINE
         {
-            const auto segment = [&]<std::size_t J>() VORLA_LAMBDA_INLINE {
-                constexpr SegmentStep step = kChainOrder[kChainOrder.size() - 1 - J];
-                if constexpr (!isStage(step.segment))
+            const auto segment = [&]<std::size_t J, bool kTail>() VORLA_LAMBDA_INLINE {
+                constexpr SegmentStep step = kChainOrder[J];
+                if constexpr (!isStage(step.segment) && (step.lag > lastStage) == kTail)
                     if (has(step.lag))
                         path.template run<step.segment>(filters, x[u - step.lag], s, u - step.lag);
             };
-            (segment.template operator()<I>(), ...);
+            (segment.template operator()<I, true>(), ...);
+            (segment.template operator()<I, false>(), ...);
         }
         (std::make_index_sequence<kChainOrder.size()>{});
 

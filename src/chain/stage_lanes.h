@@ -33,41 +33,20 @@
 
 namespace vorla {
 
-/// Stages stepped together in the lanes of one L.
+/// Stages stepped together in the lanes of one L: their coefficients and
+/// states, and the processing rate.
 template <class L> struct StageGroup
 {
     static constexpr int W = lanes::kWidth<L>;
     TriodeCoefficients<L> k;
     TriodeState<L> state;
-    TriodeState<double>* records[W] = {};
-    TriodeState<double> spare[W];
+    L rate;
 
-    // Out of line: only bytes move, and their work space stays out of the
-    // loop's stack frame.
-    __attribute__((noinline)) void bind(TriodeStage* const* stages, const bool* own) noexcept
-    {
-        const TriodeCoefficients<double>* coefficients[W];
-        const TriodeState<double>* states[W];
-        for (int i = 0; i < W; ++i)
-        {
-            coefficients[i] = stages[i];
-            states[i] = stages[i];
-            records[i] = own[i] ? static_cast<TriodeState<double>*>(stages[i]) : &spare[i];
-        }
-        k = gatherLanes<TriodeCoefficients, L>(coefficients);
-        state = gatherLanes<TriodeState, L>(states);
-    }
-
-    __attribute__((noinline)) void unbind() noexcept
-    {
-        scatterLanes<TriodeState, L>(state, records);
-    }
-
-    VORLA_LANE_INLINE void step(L& x, L rate) noexcept { stepTriodeStage(k, state, x, rate); }
+    VORLA_LANE_INLINE void step(L& x) noexcept { stepTriodeStage(k, state, x, rate); }
 
     /// A step in which only the lanes of `active` have a sample: the others
     /// keep their state.
-    VORLA_LANE_INLINE void stepActive(L& x, L rate, lanes::Mask<L> active) noexcept
+    VORLA_LANE_INLINE void stepActive(L& x, lanes::Mask<L> active) noexcept
     {
         const TriodeState<L> before = state;
         stepTriodeStage(k, state, x, rate);
@@ -151,10 +130,11 @@ VORLA_AVX512 inline void unpack(__m512d g, __m128d* x, int first) noexcept
 
 } // namespace stagelanes
 
-/// The three stage slots of an iteration in lane groups Groups... (see the
-/// table at the top).  Sample is the sample type of the chain: double for
-/// one side, __m128d for both.
-template <class Sample, class... Groups> struct StageLanes
+/// The steps of the three stage slots of an iteration in lane groups
+/// Groups... (see the table at the top).  Sample is the sample type of the
+/// chain: double for one side, __m128d for both.  A plain value: a loop may
+/// work on a copy, which the compiler can keep in registers.
+template <class Sample, class... Groups> struct StageSteps
 {
     using SampleType = Sample;
     static constexpr int kSides = lanes::kWidth<Sample>;
@@ -170,51 +150,10 @@ template <class Sample, class... Groups> struct StageLanes
             lane += kWidths[i];
         return lane;
     }
-    static_assert(firstLane(kGroups) >= kLanes, "the groups hold every slot's stages");
+    static constexpr int kAllLanes = firstLane(kGroups);
+    static_assert(kAllLanes >= kLanes, "the groups hold every slot's stages");
 
     std::tuple<StageGroup<Groups>...> groups;
-    std::tuple<Groups...> rates;
-
-    VORLA_LANE_INLINE explicit StageLanes(double processRate) noexcept
-    {
-        forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
-            (void)group;
-            std::get<G>(rates) =
-                lanes::splat<std::tuple_element_t<G, std::tuple<Groups...>>>(processRate);
-        });
-    }
-
-    /// Binds slot 0 to the input stage, slots 1 and 2 to the first and
-    /// second stage of voicings `first` and `second`, of each side.
-    __attribute__((noinline)) void bind(AmpChannel* const* sides, int first, int second) noexcept
-    {
-        TriodeStage* flat[kLanes];
-        for (int side = 0; side < kSides; ++side)
-        {
-            AmpChannel& c = *sides[side];
-            flat[0 * kSides + side] = &(c.*kInputStage.stage);
-            flat[1 * kSides + side] = &(c.*kVoicings[static_cast<std::size_t>(first)]->first.stage);
-            flat[2 * kSides + side] =
-                &(c.*kVoicings[static_cast<std::size_t>(second)]->second.stage);
-        }
-        forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
-            constexpr int W = lanes::kWidth<std::tuple_element_t<G, std::tuple<Groups...>>>;
-            TriodeStage* stages[W];
-            bool own[W];
-            for (int i = 0; i < W; ++i)
-            {
-                const int lane = firstLane(G) + i;
-                own[i] = lane < kLanes;
-                stages[i] = flat[lane % kLanes];
-            }
-            group.bind(stages, own);
-        });
-    }
-
-    __attribute__((noinline)) void unbind() noexcept
-    {
-        forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE { group.unbind(); });
-    }
 
     /// Steps every slot: x[slot] in, the stage's output out.
     VORLA_LANE_INLINE void step(Sample (&x)[kStageSlots]) noexcept
@@ -222,7 +161,7 @@ template <class Sample, class... Groups> struct StageLanes
         forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
             std::tuple_element_t<G, std::tuple<Groups...>> lanesOf;
             stagelanes::pack(lanesOf, x, firstLane(G));
-            group.step(lanesOf, std::get<G>(rates));
+            group.step(lanesOf);
             stagelanes::unpack(lanesOf, x, firstLane(G));
         });
     }
@@ -245,7 +184,7 @@ template <class Sample, class... Groups> struct StageLanes
             Sample kept[kStageSlots] = {x[0], x[1], x[2]};
             L lanesOf;
             stagelanes::pack(lanesOf, x, firstLane(G));
-            group.stepActive(lanesOf, std::get<G>(rates), lanes::laneMask<L>(bits));
+            group.stepActive(lanesOf, lanes::laneMask<L>(bits));
             stagelanes::unpack(lanesOf, x, firstLane(G));
             for (int slot = 0; slot < kStageSlots; ++slot)
                 if ((slots & (1 << slot)) == 0)
@@ -253,7 +192,7 @@ template <class Sample, class... Groups> struct StageLanes
         });
     }
 
-private:
+protected:
     template <class F> VORLA_LANE_INLINE void forEachGroup(F&& f) noexcept
     {
         [&]<std::size_t... G>(std::index_sequence<G...>) VORLA_LAMBDA_INLINE
@@ -262,6 +201,71 @@ private:
         }
         (std::make_index_sequence<kGroups>{});
     }
+};
+
+/// StageSteps bound to stage records: binding gathers the stages'
+/// coefficients and states into the lanes, unbinding writes the states
+/// back.  A lane without a stage of its own writes a spare record.
+template <class Sample, class... Groups> struct StageLanes : StageSteps<Sample, Groups...>
+{
+    using Steps = StageSteps<Sample, Groups...>;
+    using Steps::firstLane;
+    using Steps::kAllLanes;
+    using Steps::kLanes;
+    using Steps::kSides;
+
+    VORLA_LANE_INLINE explicit StageLanes(double processRate) noexcept
+    {
+        this->forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
+            group.rate = lanes::splat<std::tuple_element_t<G, std::tuple<Groups...>>>(processRate);
+        });
+    }
+
+    /// Binds slot 0 to the input stage, slots 1 and 2 to the first and
+    /// second stage of voicings `first` and `second`, of each side.  Out of
+    /// line: only bytes move, and their work space stays out of the loop's
+    /// stack frame.
+    __attribute__((noinline)) void bind(AmpChannel* const* sides, int first, int second) noexcept
+    {
+        TriodeStage* flat[kLanes];
+        for (int side = 0; side < kSides; ++side)
+        {
+            AmpChannel& c = *sides[side];
+            flat[0 * kSides + side] = &(c.*kInputStage.stage);
+            flat[1 * kSides + side] = &(c.*kVoicings[static_cast<std::size_t>(first)]->first.stage);
+            flat[2 * kSides + side] =
+                &(c.*kVoicings[static_cast<std::size_t>(second)]->second.stage);
+        }
+        for (int lane = 0; lane < kAllLanes; ++lane)
+            records[lane] =
+                lane < kLanes ? static_cast<TriodeState<double>*>(flat[lane]) : &spare[lane];
+        this->forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
+            using L = std::tuple_element_t<G, std::tuple<Groups...>>;
+            constexpr int W = lanes::kWidth<L>;
+            const TriodeCoefficients<double>* coefficients[W];
+            const TriodeState<double>* states[W];
+            for (int i = 0; i < W; ++i)
+            {
+                TriodeStage* stage = flat[(firstLane(G) + i) % kLanes];
+                coefficients[i] = stage;
+                states[i] = stage;
+            }
+            group.k = gatherLanes<TriodeCoefficients, L>(coefficients);
+            group.state = gatherLanes<TriodeState, L>(states);
+        });
+    }
+
+    __attribute__((noinline)) void unbind() noexcept
+    {
+        this->forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
+            using L = std::tuple_element_t<G, std::tuple<Groups...>>;
+            scatterLanes<TriodeState, L>(group.state, records + firstLane(G));
+        });
+    }
+
+private:
+    TriodeState<double>* records[kAllLanes] = {};
+    TriodeState<double> spare[kAllLanes];
 };
 
 } // namespace vorla

@@ -21,9 +21,9 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
