@@ -7,6 +7,7 @@
 #include "chain/model_code.h"
 
 #include "chain/chain_support.h"
+#include "chain/lane_sets.h"
 #include "dsp/lanes.h"
 #include "dsp/test_support.h"
 #include "effect/direct_core.h"
@@ -20,6 +21,8 @@
 namespace {
 
 using namespace vorla;
+using vorla::test::availableLaneSets;
+using vorla::test::laneSetName;
 using vorla::test::sameBytes;
 
 struct Render
@@ -52,28 +55,6 @@ Render renderSwitching(EffectCore& fx, const std::vector<float>& in1, const std:
         pos += static_cast<std::size_t>(n);
     }
     return r;
-}
-
-/// The lane sets this processor can run.
-std::vector<LaneSet> availableLaneSets()
-{
-    std::vector<LaneSet> sets = {LaneSet::Sse2};
-    if (processorHasAvx())
-        sets.push_back(LaneSet::Avx);
-    if (processorHasAvx512())
-        sets.push_back(LaneSet::Avx512);
-    return sets;
-}
-
-const char* laneSetName(LaneSet set)
-{
-    switch (set)
-    {
-    case LaneSet::Sse2: return "SSE2";
-    case LaneSet::Avx: return "AVX";
-    case LaneSet::Avx512: return "AVX-512";
-    }
-    return "?";
 }
 
 std::unique_ptr<EffectCore> makeEffect(float hostRate, bool highQuality, bool stereo, LaneSet lanes)

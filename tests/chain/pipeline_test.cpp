@@ -6,6 +6,7 @@
 #include "chain/block_process.h"
 
 #include "chain/chain_support.h"
+#include "chain/lane_sets.h"
 #include "dsp/test_support.h"
 #include "effect/direct_core.h"
 
@@ -20,16 +21,6 @@ namespace {
 
 using namespace vorla;
 using vorla::test::sameBytes;
-
-std::vector<LaneSet> laneSets()
-{
-    std::vector<LaneSet> sets = {LaneSet::Sse2};
-    if (processorHasAvx())
-        sets.push_back(LaneSet::Avx);
-    if (processorHasAvx512())
-        sets.push_back(LaneSet::Avx512);
-    return sets;
-}
 
 /// Switches for `pairs` pairs: with `changing`, a new random set every few
 /// pairs (every voicing, bright and boost in turn), else one set.
@@ -87,11 +78,11 @@ TEST(Pipeline, SwitchesChangingFromPairToPairGiveTheReferenceBits)
 {
     const BlockSnapshot s =
         makeBlockSnapshot(KnobSettings{0.9f, 0.7f, 0.8f, 0.3f, 0.6f, 0.8f, 0.4f, 0.9f});
-    for (const LaneSet set : laneSets())
+    for (const LaneSet set : vorla::test::availableLaneSets())
         for (const bool changing : {false, true})
             for (const int count : {2, 6, 10, 16, 300})
             {
-                SCOPED_TRACE(std::to_string(static_cast<int>(set)) +
+                SCOPED_TRACE(std::string(vorla::test::laneSetName(set)) +
                              (changing ? " changing " : " ") + std::to_string(count));
                 const std::vector<PairFlags> flags = switchesFor(count / 2, changing, 99u);
                 const std::vector<double> in1 = modelInput(count, 0);
