@@ -31,13 +31,14 @@ using StereoAvx512 = StageLanes<__m128d, __m512d>;
 
 template <class Sample>
 using ModelFunction = void (*)(AmpChannel* const*, Sample*, int, const PairFlags*,
-                               const BlockSnapshot&, double) noexcept;
+                               const BlockSnapshot&, double, ChannelLanes<Sample>&) noexcept;
 
 #define VORLA_MODEL_RUN(name, target, Layout, inlineExp)                                           \
     target VORLA_MODEL name(AmpChannel* const* sides, Layout::SampleType* x, int count,            \
-                            const PairFlags* flags, const BlockSnapshot& s, double rate) noexcept  \
+                            const PairFlags* flags, const BlockSnapshot& s, double rate,           \
+                            ChannelLanes<Layout::SampleType>& filters) noexcept                    \
     {                                                                                              \
-        pipeline::ModelRun<Layout, inlineExp>::run(sides, x, count, flags, s, rate);               \
+        pipeline::ModelRun<Layout, inlineExp>::run(sides, x, count, flags, s, rate, filters);      \
     }
 
 VORLA_MODEL_RUN(monoSse2, , MonoSse2, false)
@@ -83,7 +84,7 @@ void modelSpan(const HostBlock& block, int n, const ModelCode& code, SpanBuffers
         for (int k = 0; k < count; ++k)
             b.stereoModel[k] = _mm_cvtps_pd(top[k]);
         runModel(*block.sides[0], *block.sides[1], b.stereoModel, count, b.flags, *block.snapshot,
-                 block.rate, code);
+                 block.rate, code, b);
         for (int k = 0; k < count; ++k)
             top[k] = _mm_cvtpd_ps(b.stereoModel[k]);
     }
@@ -91,7 +92,8 @@ void modelSpan(const HostBlock& block, int n, const ModelCode& code, SpanBuffers
     {
         for (int k = 0; k < count; ++k)
             b.monoModel[k] = static_cast<double>(_mm_cvtss_f32(top[k]));
-        runModel(*block.sides[0], b.monoModel, count, b.flags, *block.snapshot, block.rate, code);
+        runModel(*block.sides[0], b.monoModel, count, b.flags, *block.snapshot, block.rate, code,
+                 b);
         for (int k = 0; k < count; ++k)
             top[k] = _mm_set_ss(static_cast<float>(b.monoModel[k]));
     }
@@ -101,19 +103,21 @@ void modelSpan(const HostBlock& block, int n, const ModelCode& code, SpanBuffers
 } // namespace
 
 void runModel(AmpChannel& side, double* x, int count, const PairFlags* flags,
-              const BlockSnapshot& snapshot, double rate, const ModelCode& code) noexcept
+              const BlockSnapshot& snapshot, double rate, const ModelCode& code,
+              SpanBuffers& buffers) noexcept
 {
     AmpChannel* sides[1] = {&side};
-    kMonoRuns[static_cast<int>(code.lanes)][code.inlineExp ? 1 : 0](sides, x, count, flags,
-                                                                    snapshot, rate);
+    kMonoRuns[static_cast<int>(code.lanes)][code.inlineExp ? 1 : 0](
+        sides, x, count, flags, snapshot, rate, buffers.monoFilters);
 }
 
 void runModel(AmpChannel& first, AmpChannel& second, __m128d* x, int count, const PairFlags* flags,
-              const BlockSnapshot& snapshot, double rate, const ModelCode& code) noexcept
+              const BlockSnapshot& snapshot, double rate, const ModelCode& code,
+              SpanBuffers& buffers) noexcept
 {
     AmpChannel* sides[2] = {&first, &second};
-    kStereoRuns[static_cast<int>(code.lanes)][code.inlineExp ? 1 : 0](sides, x, count, flags,
-                                                                      snapshot, rate);
+    kStereoRuns[static_cast<int>(code.lanes)][code.inlineExp ? 1 : 0](
+        sides, x, count, flags, snapshot, rate, buffers.stereoFilters);
 }
 
 int32_t processSpan(const HostBlock& block, int32_t start, const ModelCode& code, SpanBuffers& b,

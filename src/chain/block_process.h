@@ -14,6 +14,7 @@
 #include "chain/amp_channel.h"
 #include "chain/amp_controls.h"
 #include "chain/block_io.h"
+#include "chain/channel_lanes.h"
 #include "chain/model_code.h"
 #include "chain/oversampler.h"
 
@@ -39,6 +40,8 @@ struct SpanBuffers
     double monoModel[kMaxSpanSamples];    // the model's samples, one side
     __m128d stereoModel[kMaxSpanSamples]; // both sides: lane 0 the first
     PairFlags flags[kMaxSpanSamples / 2]; // the switches of each pair
+    ChannelLanes<double> monoFilters;     // the filters in lanes, one side
+    ChannelLanes<__m128d> stereoFilters;  // and both
 };
 
 /// A block as the amplifier hands it over.
@@ -65,11 +68,14 @@ int32_t processSpan(const HostBlock& block, int32_t start, const ModelCode& code
 /// The model over the oversampled samples x[0 .. count) of one side, or of
 /// both sides in lock-step (lane 0 the first), in place; flags[u / 2] are
 /// the switches of sample u, and `rate` the processing rate the stages step
-/// at.  The code `code` names runs it (every choice gives the same bits).
+/// at.  The code `code` names runs it (every choice gives the same bits);
+/// `buffers` lends it work space.
 void runModel(AmpChannel& side, double* x, int count, const PairFlags* flags,
-              const BlockSnapshot& snapshot, double rate, const ModelCode& code) noexcept;
+              const BlockSnapshot& snapshot, double rate, const ModelCode& code,
+              SpanBuffers& buffers) noexcept;
 void runModel(AmpChannel& first, AmpChannel& second, __m128d* x, int count, const PairFlags* flags,
-              const BlockSnapshot& snapshot, double rate, const ModelCode& code) noexcept;
+              const BlockSnapshot& snapshot, double rate, const ModelCode& code,
+              SpanBuffers& buffers) noexcept;
 
 /// The reference path: two consecutive oversampled samples (a first in
 /// time, then b) through the whole chain of one side, sample by sample, in

@@ -85,19 +85,21 @@ public:
 
     /// The samples x[0 .. count) (flags[u / 2] the switches of sample u)
     /// through the model of `sides` (one, or two in lock-step), in place.
+    /// `filters` is work space for the sides' filters in lanes (kept off the
+    /// stack: hosts may give the audio thread little).
     VORLA_LANE_INLINE static void run(AmpChannel* const* sides, Sample* __restrict x, int count,
                                       const PairFlags* __restrict flags, const BlockSnapshot& s,
-                                      double rate) noexcept
+                                      double rate, ChannelLanes<Sample>& filters) noexcept
     {
-        ModelRun model(sides, s, rate);
+        ModelRun model(sides, s, rate, filters);
         model.all(x, count, flags);
     }
 
 private:
     VORLA_LANE_INLINE ModelRun(AmpChannel* const* runSides, const BlockSnapshot& snapshot,
-                               double rate) noexcept
+                               double rate, ChannelLanes<Sample>& lanes) noexcept
         : sides(runSides), s(snapshot), stages(rate),
-          inputGain(lanes::splat<Sample>(snapshot.inputGain))
+          inputGain(lanes::splat<Sample>(snapshot.inputGain)), filters(lanes)
     {
         filters.load(sides, s);
     }
@@ -206,7 +208,7 @@ private:
     const BlockSnapshot& s;
     Layout stages;
     const Sample inputGain;
-    ChannelLanes<Sample> filters;
+    ChannelLanes<Sample>& filters;
 };
 
 } // namespace vorla::pipeline

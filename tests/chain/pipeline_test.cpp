@@ -76,6 +76,7 @@ std::vector<double> reference(AmpChannel& side, std::vector<double> x,
 
 TEST(Pipeline, SwitchesChangingFromPairToPairGiveTheReferenceBits)
 {
+    const auto work = std::make_unique<SpanBuffers>();
     const BlockSnapshot s =
         makeBlockSnapshot(KnobSettings{0.9f, 0.7f, 0.8f, 0.3f, 0.6f, 0.8f, 0.4f, 0.9f});
     for (const LaneSet set : vorla::test::availableLaneSets())
@@ -94,7 +95,7 @@ TEST(Pipeline, SwitchesChangingFromPairToPairGiveTheReferenceBits)
                 Amp mono;
                 Amp ref1;
                 std::vector<double> x = in1;
-                runModel(mono.side(0), x.data(), count, flags.data(), s, mono.rate(), code);
+                runModel(mono.side(0), x.data(), count, flags.data(), s, mono.rate(), code, *work);
                 const std::vector<double> expected1 =
                     reference(ref1.side(0), in1, flags, s, ref1.rate());
                 EXPECT_TRUE(x.size() == expected1.size() &&
@@ -110,7 +111,7 @@ TEST(Pipeline, SwitchesChangingFromPairToPairGiveTheReferenceBits)
                     both[static_cast<std::size_t>(u)] = _mm_setr_pd(
                         in1[static_cast<std::size_t>(u)], in2[static_cast<std::size_t>(u)]);
                 runModel(stereo.side(0), stereo.side(1), both.data(), count, flags.data(), s,
-                         stereo.rate(), code);
+                         stereo.rate(), code, *work);
                 const std::vector<double> expected2 =
                     reference(ref2.side(1), in2, flags, s, ref2.rate());
                 for (int u = 0; u < count; ++u)
