@@ -3,6 +3,7 @@
 // responses in the user's cabinet folder.
 #pragma once
 
+#include "common/embedded_file.h"
 #include "rig/convolution_engine.h"
 #include "rig/impulse_response.h"
 
@@ -13,14 +14,6 @@
 #include <vector>
 
 namespace vorla {
-
-/// A file compiled into the program.
-struct EmbeddedFile
-{
-    const char* name;
-    const uint8_t* data;
-    std::size_t size;
-};
 
 /// The built-in cabinets (resources/cabinets, generated table).
 extern const EmbeddedFile kBuiltinCabinets[];
