@@ -4,18 +4,22 @@
 // What it models: the gate of a pedalboard, a level detector driving a gain
 // element.
 //  - Detector: a peak follower on the absolute input, instant rise and an
-//    exponential fall with a time constant of kDetectorFall (a plucked string
-//    decays far slower, so the follower traces the envelope, not the cycles).
+//    exponential fall with a time constant of 4 ms (a plucked string decays
+//    far slower, so the follower traces the note's envelope; the dips between
+//    the peaks of a low string's cycles are bridged by the hold).
 //  - Two thresholds (hysteresis): the gate opens when the envelope exceeds
-//    the threshold and starts to close only when it has fallen kHysteresisDb
-//    below it.  String noise that hovers at the threshold therefore cannot
+//    the threshold and starts to close only when it has fallen 6 dB below
+//    it.  String noise that hovers at the threshold therefore cannot
 //    make it chatter.
-//  - Hold: once below the closing threshold, the gate stays open kHold
-//    longer, so the ring-out of a note between two picks is not chopped.
-//  - Attack: the gain rises linearly from where it is to 1 in kAttack -
-//    fast enough to keep the pick's transient, slow enough not to click.
-//  - Release: the gain falls exponentially, -60 dB after kRelease, and is
-//    zero once below -100 dB.  Short, so a palm-muted chug ends tight.
+//  - Hold: once below the closing threshold, the gate stays open 15 ms
+//    longer (renewed by every peak above the opening threshold), which
+//    bridges the cycles of a low E (12 ms) and the gap between two picks.
+//  - Attack: the gain rises linearly from where it is to 1 in 0.5 ms - fast
+//    enough to keep the pick's transient, slow enough not to click.
+//  - Release: the gain falls exponentially, -60 dB after 50 ms, and is zero
+//    once below -100 dB.  With the detector's fall and the hold, a note
+//    20 dB above the threshold that stops dead is -30 dB down 60 ms later:
+//    a palm-muted sixteenth-note riff at 160 bpm stays tight.
 //
 // State: envelope, gain, hold counter, open flag; no latency (the gain
 // follows the detector without look-ahead).  The coefficients are designed
@@ -31,9 +35,9 @@ namespace vorla {
 struct NoiseGateTimes
 {
     double attack = 0.0005;      // seconds from closed to open
-    double hold = 0.030;         // seconds kept open after the level fell
-    double release = 0.060;      // seconds to -60 dB
-    double detectorFall = 0.010; // time constant of the peak follower
+    double hold = 0.015;         // seconds kept open after the level fell
+    double release = 0.050;      // seconds to -60 dB
+    double detectorFall = 0.004; // time constant of the peak follower
     double hysteresisDb = 6.0;   // closing threshold below the opening one
 };
 
