@@ -59,6 +59,13 @@ std::string parameterList()
     return text;
 }
 
+double nowSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
 float toDb(float linear)
 {
     return linear > 1e-6f ? 20.0f * std::log10(linear) : -120.0f;
@@ -498,6 +505,7 @@ int LiveApp::run()
                 engine->isMuted() ? " (muted: press M in the window, or send CC 89 = 0)" : "");
     std::fflush(stdout);
 
+    const double started = nowSeconds();
     int status = 0;
     while (true)
     {
@@ -521,8 +529,11 @@ int LiveApp::run()
     // stops, and only then does the editor (a listener of the core that the
     // audio thread may call) go.
     saveSettings();
+    const uint32_t xruns = jack->xruns();
     jack->close();
     window.reset();
+    std::printf("vorla-live: stopped after %.0f s; the server reported %u xrun%s\n",
+                double(nowSeconds() - started), xruns, xruns == 1 ? "" : "s");
     return status;
 }
 

@@ -203,6 +203,38 @@ bool prepareImpulse(const ImpulseResponse& source, double rate, ImpulseResponse&
         result.channels.push_back(std::move(out));
     }
 
+    // A tail that holds less than -90 dB of the response's energy plays no
+    // part (and costs convolution): it goes, with a 1 ms fade.
+    {
+        const std::size_t length = result.length();
+        double total = 0.0;
+        for (const std::vector<float>& channel : result.channels)
+            for (float v : channel)
+                total += double(v) * v;
+        double tail = 0.0;
+        std::size_t end = length;
+        while (end > 1)
+        {
+            double sample = 0.0;
+            for (const std::vector<float>& channel : result.channels)
+                sample += double(channel[end - 1]) * channel[end - 1];
+            if (tail + sample > total * 1e-9)
+                break;
+            tail += sample;
+            --end;
+        }
+        if (end < length)
+        {
+            const std::size_t fade = std::min(end, static_cast<std::size_t>(0.001 * rate));
+            for (std::vector<float>& channel : result.channels)
+            {
+                channel.resize(end);
+                for (std::size_t i = 0; i < fade; ++i)
+                    channel[end - 1 - i] *= float(i + 1) / float(fade + 1);
+            }
+        }
+    }
+
     // Cut what lies beyond the cabinet, fading the last 5 ms.
     const std::size_t maxLength = static_cast<std::size_t>(kMaxImpulseSeconds * rate);
     if (result.length() > maxLength)

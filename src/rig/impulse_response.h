@@ -5,8 +5,10 @@
 // Preparation, off the audio thread:
 //  1. resampled to the host rate with libsamplerate's best sinc converter
 //     when the file was made at another rate;
-//  2. cut to kMaxImpulseSeconds (a speaker cabinet rings out in far less;
-//     what lies beyond is room, not cabinet), with a short fade at the cut;
+//  2. its silent tail dropped (the samples after which less than -90 dB of
+//     its energy remains), then cut to kMaxImpulseSeconds (a speaker cabinet
+//     rings out in far less; what lies beyond is room, not cabinet), each
+//     with a short fade at the cut;
 //  3. normalised: scaled so that its power gain, averaged over frequencies
 //     spaced evenly in octaves from 80 Hz to 5 kHz (the guitar's band, each
 //     octave weighing the same), is 1 (0 dB).  Two responses thus play a

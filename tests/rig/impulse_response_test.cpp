@@ -82,8 +82,11 @@ TEST_F(ImpulseFiles, PreparationResamplesCutsAndLevels)
     ASSERT_TRUE(prepareImpulse(high, 48000.0, a, error)) << error;
     ASSERT_TRUE(prepareImpulse(low, 48000.0, b, error)) << error;
     EXPECT_EQ(a.rate, 48000.0);
-    EXPECT_NEAR(double(a.length()), 2000.0, 2.0);
-    EXPECT_NEAR(double(b.length()), 2000.0, 2.0);
+    // The response decays 87 dB in its 2000 samples: the last few hold less
+    // than -90 dB of its energy and are dropped.
+    EXPECT_LE(a.length(), 2000u);
+    EXPECT_GT(a.length(), 1800u);
+    EXPECT_NEAR(double(a.length()), double(b.length()), 3.0);
     EXPECT_NEAR(db(guitarBandPower(a)), 0.0, 0.01);
     EXPECT_NEAR(db(guitarBandPower(b)), 0.0, 0.01);
     // Same shape: after the onset (where each rate's band limit rounds the
@@ -152,7 +155,8 @@ TEST(BuiltinCabinets, ThreeDistinctCabinetsAtComparableLevels)
         for (std::size_t b = a + 1; b < prepared.size(); ++b)
         {
             double difference = 0.0;
-            for (std::size_t n = 0; n < 2000; ++n)
+            const std::size_t common = std::min(prepared[a].length(), prepared[b].length());
+            for (std::size_t n = 0; n < common; ++n)
                 difference += std::fabs(prepared[a].channels[0][n] - prepared[b].channels[0][n]);
             EXPECT_GT(difference, 1.0) << a << " " << b;
         }
