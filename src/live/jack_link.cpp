@@ -181,7 +181,7 @@ void JackLink::setLatency(int32_t frames)
         jack_recompute_total_latencies(client);
 }
 
-int JackLink::processEntry(uint32_t frames, void* self)
+int JackLink::processEntry(jack_nframes_t frames, void* self)
 {
     auto& link = *static_cast<JackLink*>(self);
     void* midi = jack_port_get_buffer(link.midiPort, frames);
@@ -200,7 +200,7 @@ int JackLink::processEntry(uint32_t frames, void* self)
     return 0;
 }
 
-int JackLink::bufferSizeEntry(uint32_t frames, void* self)
+int JackLink::bufferSizeEntry(jack_nframes_t frames, void* self)
 {
     auto& link = *static_cast<JackLink*>(self);
     if (link.periodFrames.exchange(static_cast<int32_t>(frames)) != static_cast<int32_t>(frames))
@@ -214,7 +214,7 @@ int JackLink::xrunEntry(void* self)
     return 0;
 }
 
-void JackLink::latencyEntry(int mode, void* self)
+void JackLink::latencyEntry(jack_latency_callback_mode_t mode, void* self)
 {
     // What passes through us arrives `latency` frames later: outputs report
     // the inputs' capture latency plus ours, inputs the outputs' playback
@@ -222,7 +222,7 @@ void JackLink::latencyEntry(int mode, void* self)
     auto& link = *static_cast<JackLink*>(self);
     const auto extra = static_cast<jack_nframes_t>(link.latencyFrames.load());
     jack_latency_range_t range{};
-    if (static_cast<jack_latency_callback_mode_t>(mode) == JackCaptureLatency)
+    if (mode == JackCaptureLatency)
     {
         jack_port_get_latency_range(link.inPorts[0], JackCaptureLatency, &range);
         range.min += extra;
@@ -240,7 +240,7 @@ void JackLink::latencyEntry(int mode, void* self)
     }
 }
 
-void JackLink::shutdownEntry(int, const char* why, void* self)
+void JackLink::shutdownEntry(jack_status_t, const char* why, void* self)
 {
     auto& link = *static_cast<JackLink*>(self);
     link.reason = why != nullptr ? why : "";

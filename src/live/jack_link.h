@@ -5,13 +5,12 @@
 
 #include "live/live_engine.h"
 
+#include <jack/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-typedef struct _jack_client jack_client_t;
-typedef struct _jack_port jack_port_t;
 
 namespace vorla::live {
 
@@ -59,11 +58,11 @@ public:
     bool takePeriodChange() { return periodChanged.exchange(false); }
 
 private:
-    static int processEntry(uint32_t frames, void* self);
-    static int bufferSizeEntry(uint32_t frames, void* self);
+    static int processEntry(jack_nframes_t frames, void* self);
+    static int bufferSizeEntry(jack_nframes_t frames, void* self);
     static int xrunEntry(void* self);
-    static void latencyEntry(int mode, void* self);
-    static void shutdownEntry(int code, const char* reason, void* self);
+    static void latencyEntry(jack_latency_callback_mode_t mode, void* self);
+    static void shutdownEntry(jack_status_t code, const char* reason, void* self);
 
     LiveEngine& engine;
     jack_client_t* client = nullptr;

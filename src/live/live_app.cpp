@@ -447,6 +447,15 @@ int LiveApp::screenshot()
 
 int LiveApp::run()
 {
+    // Ctrl+C and SIGTERM end the main loop, which saves the settings.
+    struct sigaction action
+    {
+    };
+    action.sa_handler = &onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
     core = std::make_unique<EffectCore>();
     engine = std::make_unique<LiveEngine>(*core, rig);
     restoreSettings();
@@ -491,14 +500,6 @@ int LiveApp::run()
         if (!window)
             say(error + "; playing without a window (--no-gui)");
     }
-
-    struct sigaction action
-    {
-    };
-    action.sa_handler = &onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 
     std::printf("vorla-live: playing as '%s' at %.0f Hz, period %d%s\n", options.name.c_str(), rate,
                 jack->period(),
