@@ -345,16 +345,22 @@ void LiveApp::stepCabinet(int32_t direction)
     if (choices.empty())
         return;
     const auto count = static_cast<std::ptrdiff_t>(choices.size());
+    // Step from the one last tried, so that a file that cannot be read is
+    // stepped over, not run into again and again.
     std::ptrdiff_t index = -1;
     for (std::ptrdiff_t i = 0; i < count; ++i)
-        if (choices[static_cast<std::size_t>(i)].name == cabinet.name)
+        if (choices[static_cast<std::size_t>(i)].name ==
+            (cabinetTried.empty() ? cabinet.name : cabinetTried))
             index = i;
     index = ((index + direction) % count + count) % count;
+    const CabinetChoice& choice = choices[static_cast<std::size_t>(index)];
     std::string error;
     cabinetError.clear();
-    if (!loadCabinet(choices[static_cast<std::size_t>(index)], false, error))
+    cabinetTried.clear();
+    if (!loadCabinet(choice, false, error))
     {
         cabinetError = error;
+        cabinetTried = choice.name;
         say(error);
     }
 }

@@ -76,6 +76,7 @@ private:
     bool firstStart = false;
     CabinetChoice cabinet;
     std::string cabinetError; // the last cabinet that could not be used
+    std::string cabinetTried; // its name, where the window's stepping goes on from
     std::string inputPort;    // the capture port on in_1 as we connected it
     float inLevel = -120.0f, outLevel = -120.0f;
     int32_t builtForPeriod = 0;
