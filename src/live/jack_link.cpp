@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace vorla::live {
 
@@ -32,6 +33,16 @@ bool JackLink::open(const std::string& name, std::string& error, bool& noServer)
     jack_set_info_function(quietJack);
     jack_status_t status{};
     client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    // A server that is there but did not answer in time (busy starting, or a
+    // loaded machine) gets two more tries; one that is not there fails at once.
+    for (int retry = 0; retry < 2 && client == nullptr && (status & JackServerError) &&
+                        !(status & JackServerFailed);
+         ++retry)
+    {
+        const timespec pause{0, 300 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+        client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    }
     if (client == nullptr)
     {
         const char* server = std::getenv("JACK_DEFAULT_SERVER");

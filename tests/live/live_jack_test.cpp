@@ -224,15 +224,15 @@ protected:
 
 TEST_F(LiveOnJack, EqualsTheRendererBitForBitAtTheSamePeriod)
 {
-    startServer(64);
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
     const std::vector<std::string> settings = {"--channel",  "crunch", "--set",
                                                "Drive1=0.7", "--set",  "Power Amp=0.6"};
     std::vector<std::string> args = {"--fresh", "--no-connect", "--mute", "off"};
     args.insert(args.end(), settings.begin(), settings.end());
-    startLive(args);
+    ASSERT_NO_FATAL_FAILURE(startLive(args));
     const auto x = guitarPart(1.5);
     std::vector<float> left, right;
-    play(x, kFromRest, left, right);
+    ASSERT_NO_FATAL_FAILURE(play(x, kFromRest, left, right));
     EXPECT_EQ(stopLive(), 0);
 
     std::vector<std::string> renderArgs = {"--block", "64"};
@@ -246,13 +246,13 @@ TEST_F(LiveOnJack, EqualsTheRendererBitForBitAtTheSamePeriod)
 
 TEST_F(LiveOnJack, TheGateSilencesTheHissBetweenNotesAsTheRendererDoes)
 {
-    startServer(64);
-    startLive(
-        {"--fresh", "--no-connect", "--mute", "off", "--channel", "overdrive", "--gate", "-45"});
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
+    ASSERT_NO_FATAL_FAILURE(startLive(
+        {"--fresh", "--no-connect", "--mute", "off", "--channel", "overdrive", "--gate", "-45"}));
     // Silence first, so both gates start closed and at rest.
     const auto x = guitarPart(1.7, 0.2);
     std::vector<float> left, right;
-    play(x, kFromRest, left, right);
+    ASSERT_NO_FATAL_FAILURE(play(x, kFromRest, left, right));
     EXPECT_EQ(stopLive(), 0);
 
     const auto gated = render(x, {"--block", "64", "--channel", "overdrive", "--gate", "-45"});
@@ -272,14 +272,14 @@ TEST_F(LiveOnJack, TheGateSilencesTheHissBetweenNotesAsTheRendererDoes)
 
 TEST_F(LiveOnJack, TheCabinetIsAPlainConvolutionAndAddsNoLatencyAtPeriod64)
 {
-    startServer(64);
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
     // A response of our own, at the server's rate (nothing to resample).
     std::vector<float> h(2048);
     for (size_t n = 0; n < h.size(); ++n)
         h[n] = float(std::exp(-double(n) / 200.0) * std::cos(0.3 * double(n)));
     const std::string cab = dir + "/test-cab.wav";
     ASSERT_TRUE(writeMono(cab, h));
-    startLive({"--fresh", "--no-connect", "--mute", "off", "--cab", cab});
+    ASSERT_NO_FATAL_FAILURE(startLive({"--fresh", "--no-connect", "--mute", "off", "--cab", cab}));
 
     // The latency vorla-live reports on its outputs: none at this period.
     jack_client_t* probe =
@@ -294,7 +294,7 @@ TEST_F(LiveOnJack, TheCabinetIsAPlainConvolutionAndAddsNoLatencyAtPeriod64)
 
     const auto x = guitarPart(1.0);
     std::vector<float> left, right;
-    play(x, kFromRest, left, right);
+    ASSERT_NO_FATAL_FAILURE(play(x, kFromRest, left, right));
     EXPECT_EQ(stopLive(), 0);
 
     // The amplifier alone (as vorla-render makes it), convolved here with
@@ -320,8 +320,8 @@ TEST_F(LiveOnJack, TheRendererRunsTheSameCabinetAlignedWithItsInput)
 
 TEST_F(LiveOnJack, ASmallPeriodReportsTheCabinetsLatency)
 {
-    startServer(32);
-    startLive({"--fresh", "--no-connect", "--cab", "closed-2x12"});
+    ASSERT_NO_FATAL_FAILURE(startServer(32));
+    ASSERT_NO_FATAL_FAILURE(startLive({"--fresh", "--no-connect", "--cab", "closed-2x12"}));
     jack_client_t* probe =
         jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName), nullptr,
                          server->name().c_str());
@@ -340,13 +340,14 @@ TEST_F(LiveOnJack, ASmallPeriodReportsTheCabinetsLatency)
 
 TEST_F(LiveOnJack, MidiSelectsProgramsAndMovesParameters)
 {
-    startServer(64);
-    startLive({"--fresh", "--no-connect", "--mute", "off"});
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
+    ASSERT_NO_FATAL_FAILURE(startLive({"--fresh", "--no-connect", "--mute", "off"}));
     const auto x = guitarPart(1.0);
     // Program Change 3, then (in a later period) CC 32 = Volume to 0: the
     // amplifier falls silent.  Program Change 12 is not a program: ignored.
     std::vector<float> left, right;
-    play(x, {{0, {0xC0, 3}}, {64, {0xC5, 12}}, {22050, {0xB2, 32, 0}}}, left, right);
+    ASSERT_NO_FATAL_FAILURE(
+        play(x, {{0, {0xC0, 3}}, {64, {0xC5, 12}}, {22050, {0xB2, 32, 0}}}, left, right));
     EXPECT_GT(rms(left, 0, 20000), 0.01);
     EXPECT_LT(rms(left, 24000, left.size()), 1e-5);
     EXPECT_EQ(stopLive(), 0);
@@ -356,15 +357,15 @@ TEST_F(LiveOnJack, MidiSelectsProgramsAndMovesParameters)
 
 TEST_F(LiveOnJack, MuteByMidiAndTheFirstStartIsMuted)
 {
-    startServer(64);
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
     // No settings yet and no --mute: the first start is silent.
-    startLive({"--no-connect"});
+    ASSERT_NO_FATAL_FAILURE(startLive({"--no-connect"}));
     const auto x = guitarPart(0.6);
     std::vector<float> left, right;
-    play(x, {}, left, right);
+    ASSERT_NO_FATAL_FAILURE(play(x, {}, left, right));
     EXPECT_EQ(rms(left, 0, left.size()), 0.0);
     // CC 89 = 0 unmutes.
-    play(x, {{0, {0xB0, 89, 0}}}, left, right);
+    ASSERT_NO_FATAL_FAILURE(play(x, {{0, {0xB0, 89, 0}}}, left, right));
     EXPECT_GT(rms(left, 4410, left.size()), 0.01);
     EXPECT_EQ(stopLive(), 0);
     EXPECT_NE(slurp(dir + "/config/vorla/live.conf").find("muted=0"), std::string::npos);
@@ -372,9 +373,10 @@ TEST_F(LiveOnJack, MuteByMidiAndTheFirstStartIsMuted)
 
 TEST_F(LiveOnJack, RemembersItsSettingsAndPortsAndStartsFreshOnRequest)
 {
-    startServer(64);
-    startLive({"--fresh", "--program", "2", "--set", "Drive1=0.8", "--gate", "-47", "--cab",
-               "open-1x12", "--mute", "off", "--input", "system:capture_2"});
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
+    ASSERT_NO_FATAL_FAILURE(
+        startLive({"--fresh", "--program", "2", "--set", "Drive1=0.8", "--gate", "-47", "--cab",
+                   "open-1x12", "--mute", "off", "--input", "system:capture_2"}));
     EXPECT_EQ(stopLive(), 0);
     const std::string path = dir + "/config/vorla/live.conf";
     const std::string first = slurp(path);
@@ -385,7 +387,7 @@ TEST_F(LiveOnJack, RemembersItsSettingsAndPortsAndStartsFreshOnRequest)
 
     // Started again with no options, it plays with what it remembered, and
     // is connected where it was.
-    startLive({});
+    ASSERT_NO_FATAL_FAILURE(startLive({}));
     jack_client_t* probe =
         jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName), nullptr,
                          server->name().c_str());
@@ -400,7 +402,7 @@ TEST_F(LiveOnJack, RemembersItsSettingsAndPortsAndStartsFreshOnRequest)
     EXPECT_EQ(slurp(path), first);
 
     // --fresh starts from defaults (and muted, as a first start).
-    startLive({"--fresh"});
+    ASSERT_NO_FATAL_FAILURE(startLive({"--fresh"}));
     EXPECT_EQ(stopLive(), 0);
     const std::string fresh = slurp(path);
     EXPECT_NE(fresh.find("program=0\n"), std::string::npos);
@@ -409,7 +411,7 @@ TEST_F(LiveOnJack, RemembersItsSettingsAndPortsAndStartsFreshOnRequest)
 
     // A damaged file: one line, then defaults, and a normal end.
     std::ofstream(path) << "# vorla-live settings, version 1\nprogram=eleven\n";
-    startLive({});
+    ASSERT_NO_FATAL_FAILURE(startLive({}));
     EXPECT_EQ(stopLive(), 0);
     const std::string said = live->standardError();
     EXPECT_NE(said.find("cannot be read; starting from defaults"), std::string::npos) << said;
@@ -418,8 +420,8 @@ TEST_F(LiveOnJack, RemembersItsSettingsAndPortsAndStartsFreshOnRequest)
 
 TEST_F(LiveOnJack, TheServerGoingAwayEndsItInOneLine)
 {
-    startServer(64);
-    startLive({"--fresh", "--no-connect"});
+    ASSERT_NO_FATAL_FAILURE(startServer(64));
+    ASSERT_NO_FATAL_FAILURE(startLive({"--fresh", "--no-connect"}));
     server->stop();
     const int64_t started = nowMs();
     const int status = live->wait(5000);
