@@ -85,8 +85,10 @@ bool JackLink::open(const std::string& name, std::string& error, bool& noServer)
         return false;
     }
     periodFrames.store(static_cast<int32_t>(jack_get_buffer_size(client)));
+    rateHz.store(jack_get_sample_rate(client));
     jack_set_process_callback(client, &JackLink::processEntry, this);
     jack_set_buffer_size_callback(client, &JackLink::bufferSizeEntry, this);
+    jack_set_sample_rate_callback(client, &JackLink::sampleRateEntry, this);
     jack_set_xrun_callback(client, &JackLink::xrunEntry, this);
     jack_set_latency_callback(client,
                               reinterpret_cast<JackLatencyCallback>(&JackLink::latencyEntry), this);
@@ -120,7 +122,7 @@ void JackLink::close()
 
 double JackLink::sampleRate() const
 {
-    return client != nullptr ? double(jack_get_sample_rate(client)) : 0.0;
+    return double(rateHz.load());
 }
 
 std::string JackLink::portName(const char* shortName) const
@@ -216,6 +218,14 @@ int JackLink::bufferSizeEntry(jack_nframes_t frames, void* self)
     auto& link = *static_cast<JackLink*>(self);
     if (link.periodFrames.exchange(static_cast<int32_t>(frames)) != static_cast<int32_t>(frames))
         link.periodChanged.store(true);
+    return 0;
+}
+
+int JackLink::sampleRateEntry(jack_nframes_t rate, void* self)
+{
+    auto& link = *static_cast<JackLink*>(self);
+    if (rate > 0 && link.rateHz.exchange(rate) != rate)
+        link.rateChanged.store(true);
     return 0;
 }
 

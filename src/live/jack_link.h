@@ -56,10 +56,14 @@ public:
     uint32_t xruns() const { return xrunCount.load(std::memory_order_relaxed); }
     /// Whether the period changed since the last call.
     bool takePeriodChange() { return periodChanged.exchange(false); }
+    /// Whether the server's rate changed since the last call (PipeWire can
+    /// change its graph's rate while clients run; jackd cannot).
+    bool takeRateChange() { return rateChanged.exchange(false); }
 
 private:
     static int processEntry(jack_nframes_t frames, void* self);
     static int bufferSizeEntry(jack_nframes_t frames, void* self);
+    static int sampleRateEntry(jack_nframes_t rate, void* self);
     static int xrunEntry(void* self);
     static void latencyEntry(jack_latency_callback_mode_t mode, void* self);
     static void shutdownEntry(jack_status_t code, const char* reason, void* self);
@@ -71,6 +75,8 @@ private:
     jack_port_t* midiPort = nullptr;
     std::atomic<int32_t> periodFrames{0};
     std::atomic<bool> periodChanged{false};
+    std::atomic<uint32_t> rateHz{0};
+    std::atomic<bool> rateChanged{false};
     std::atomic<int32_t> latencyFrames{0};
     std::atomic<bool> gone{false};
     std::atomic<uint32_t> xrunCount{0};

@@ -416,6 +416,16 @@ void LiveApp::serviceRequests()
             }
         }
     }
+    if (jack->takeRateChange())
+    {
+        // The core and the gate redesign on the audio thread; the cabinet is
+        // prepared again here, for the new rate, and handed over.
+        core->setSampleRate(static_cast<float>(jack->sampleRate()));
+        rig.setRate(jack->sampleRate());
+        std::string error;
+        if (rig.cabinet().loaded() && !loadCabinet(cabinet, false, error))
+            say(error);
+    }
     if (jack->takePeriodChange() && rig.cabinet().loaded() && jack->period() != builtForPeriod)
     {
         std::string error;

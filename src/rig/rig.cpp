@@ -8,10 +8,17 @@ namespace vorla {
 void Rig::prepare(double hostRate, int32_t maxFrames)
 {
     rate = hostRate;
+    requestedRate.store(hostRate, std::memory_order_relaxed);
     designedDb = 1.0f;
     noiseGate.clear();
     noiseGate.gain = 1.0f;
     cab.prepare(hostRate, maxFrames);
+}
+
+void Rig::setRate(double hostRate) noexcept
+{
+    if (hostRate > 0.0 && std::isfinite(hostRate))
+        requestedRate.store(hostRate, std::memory_order_relaxed);
 }
 
 void Rig::setGate(bool on, float thresholdDb) noexcept
@@ -26,8 +33,10 @@ void Rig::gate(float* const* io, int32_t channels, int32_t frames) noexcept
     if (frames <= 0 || channels <= 0 || !(rate > 0.0))
         return;
     const float threshold = gateDb.load(std::memory_order_relaxed);
-    if (threshold != designedDb)
+    const double wantedRate = requestedRate.load(std::memory_order_relaxed);
+    if (threshold != designedDb || wantedRate != rate)
     {
+        rate = wantedRate;
         designedDb = threshold;
         noiseGate.design(rate, threshold);
     }

@@ -2,8 +2,9 @@
 // and a speaker cabinet after it.  The same code plays live (vorla-live) and
 // offline (vorla-render).
 //
-// Threads: setGate from any thread (two relaxed atomics); the audio thread
-// redesigns the gate when the threshold has changed, between blocks.  The
+// Threads: setGate and setRate from any thread (relaxed atomics); the audio
+// thread redesigns the gate when the threshold or the rate has changed,
+// between blocks.  The
 // cabinet: see cabinet.h.  gate() and cabinet().process() on the audio
 // thread: they allocate nothing and take no lock.
 #pragma once
@@ -27,6 +28,10 @@ public:
     /// While the audio thread is stopped.
     void prepare(double rate, int32_t maxFrames);
 
+    /// A new host rate for the gate, from any thread: the audio thread
+    /// redesigns it at its next block (prepare() is for a stopped stream).
+    void setRate(double hostRate) noexcept;
+
     /// Gate on or off, and its opening threshold in dBFS (clamped to
     /// kMinGateDb..kMaxGateDb; a value that is not finite keeps the last).
     void setGate(bool on, float thresholdDb) noexcept;
@@ -46,6 +51,7 @@ private:
     std::atomic<bool> gateEnabled{false};
     std::atomic<float> gateDb{-60.0f};
     std::atomic<float> gateGainSeen{1.0f};
+    std::atomic<double> requestedRate{0.0};
     NoiseGate noiseGate;
     double rate = 0.0;
     float designedDb = 1.0f; // above kMaxGateDb: nothing designed yet

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -208,6 +209,23 @@ TEST(Rig, TheGateOffPassesSamplesUntouched)
     restore();
     rig.gate(io, 1, 512);
     EXPECT_EQ(x, original);
+    // A new rate from another thread: the next block redesigns the gate, and
+    // its 0.5 ms attack takes twice the samples at twice the rate.
+    const auto samplesToOpen = [&] {
+        std::vector<float> closed(512, 0.0f), loud(512, 0.5f);
+        float* c[1] = {closed.data()};
+        for (int i = 0; i < 60; ++i) // 0.3 s or more: closed, at rest
+            rig.gate(c, 1, 512);
+        float* l[1] = {loud.data()};
+        rig.gate(l, 1, 512);
+        return std::find(loud.begin(), loud.end(), 0.5f) - loud.begin();
+    };
+    rig.setGate(true, -40.0f);
+    const auto at48 = samplesToOpen();
+    std::thread([&] { rig.setRate(2 * kRate); }).join();
+    const auto at96 = samplesToOpen();
+    EXPECT_GE(at96, 2 * at48 - 2); // float steps of 1/24 and 1/48 may end one apart
+    EXPECT_LE(at96, 2 * at48 + 2);
     // Thresholds are clamped and non-numbers ignored.
     rig.setGate(true, -200.0f);
     EXPECT_EQ(rig.gateThreshold(), Rig::kMinGateDb);
