@@ -13,6 +13,9 @@ linux_packages=(
   libx11-dev libxext-dev libxtst-dev
   libsndfile1-dev
   xvfb xauth xdotool x11-utils
+  # vorla-live and the gate and cabinet of vorla-render: JACK (and a JACK
+  # server for the tests), zita-convolver, libsamplerate, FFTW.
+  libjack-jackd2-dev jackd2 libzita-convolver-dev libsamplerate0-dev libfftw3-dev
 )
 # The Windows DLL: mingw-w64's 64-bit compilers with the POSIX thread model
 # (std::thread) and its binutils (windres, objdump).
@@ -50,5 +53,8 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to allow realtime priority: the answer is preset (no
+# change to the system's limits), so the install never waits for a terminal.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections 2>/dev/null || true
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

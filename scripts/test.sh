@@ -10,7 +10,8 @@
 #      entry point, the export check, the DLL's images and the Win32 editor,
 #      compared with the release build of step 1.
 # Editor tests (and Wine) need an X server: when DISPLAY is not set, a
-# private Xvfb is started for the run and stopped afterwards.
+# private Xvfb is started for the run and stopped afterwards.  The live
+# suite starts a JACK server of its own for each case (jackd, dummy driver).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -20,6 +20,17 @@ Images (sizes and stacking are fixed by the editor layout, src/editor/editor_lay
 
 The panel labels are placed from the same control rectangles the editor uses
 (CONTROLS below); keep the two in step.
+
+    /usr/bin/python3 tools/gen_artwork.py --live [OUTPUT_DIR]
+
+makes the images of vorla-live's strip instead (default resources/live):
+    strip.png           660 x 64   the strip below the editor: tolex, a brushed
+                                   plate, labels, recessed displays and meter
+                                   slots (places: STRIP below and
+                                   src/live/strip_layout.h; keep them in step)
+    glyphs.png          665 x 26   the strip's text: DejaVu Sans Mono Bold,
+                                   ASCII 32..126 in cells of 7 x 13, one row
+                                   amber (displays), one row ink (the plate)
 """
 
 import math
@@ -494,8 +505,97 @@ def save(img, path):
     print("wrote", path, img.size, img.mode)
 
 
+# ---------------------------------------------------------------------------
+# vorla-live's strip
+
+FONT_MONO = os.path.join(FONT_DIR, "DejaVuSansMono-Bold.ttf")
+STRIP_W, STRIP_H = 660, 64
+GLYPH_W, GLYPH_H = 7, 13
+AMBER = np.array([1.0, 0.70, 0.22])
+INK = np.array([0.12, 0.09, 0.05])
+
+# Places on the strip (left, top, right, bottom); src/live/strip_layout.h
+# holds the same numbers.
+STRIP = {
+    "input_display": (14, 20, 150, 37),
+    "input_meter": (14, 42, 150, 50),
+    "gate_display": (158, 20, 262, 37),
+    "cab_display": (270, 20, 410, 37),
+    "program_display": (418, 20, 560, 37),
+    "output_meter": (568, 22, 646, 30),
+}
+STRIP_LABELS = (("INPUT", 82.0), ("GATE", 214.0), ("CABINET", 344.0), ("PROGRAM", 489.0),
+                ("OUTPUT", 607.0))
+
+
+def make_strip(scale=3):
+    c = Canvas(STRIP_W, STRIP_H, scale)
+    rng = np.random.default_rng(20261209)
+    H, W = c.px.shape[:2]
+    noise = rng.standard_normal((H, W))
+    height = blur(noise, 1.2 * scale) + blur(rng.standard_normal((H, W)), 3.0 * scale) * 0.6
+    gy, gx = np.gradient(height)
+    light = np.clip(0.55 + (-gx * 0.7 - gy * 0.9) * 6.0, 0.0, 1.0)
+    c.over(np.array([0.085, 0.08, 0.078])[None, None, :] * (0.55 + 0.9 * light[..., None]),
+           np.ones((H, W)))
+
+    pl, pt, pr, pb = 6, 3, 654, 61
+    plate = rounded_rect(c, pl, pt, pr, pb, 5)
+    c.over(np.zeros(3), blur(rounded_rect(c, pl + 1, pt + 2, pr + 1, pb + 2, 5), 2.0 * scale) * 0.8)
+    streaks = rng.standard_normal((H, W))
+    kernel = 40 * scale
+    cs = np.cumsum(np.pad(streaks, ((0, 0), (kernel, kernel)), mode="wrap"), axis=1)
+    streaks = (cs[:, 2 * kernel:] - cs[:, : -2 * kernel])[:, :W] / (2 * kernel)
+    streaks = streaks / (np.std(streaks) + 1e-9)
+    sheen = 0.92 + 0.10 * np.cos((c.y - pt) / (pb - pt) * math.pi * 1.2 - 0.6)
+    brushed = np.array([0.80, 0.69, 0.45])[None, None, :] * (sheen + 0.035 * streaks)[..., None]
+    c.over(np.clip(brushed, 0, 1), plate)
+    rim = plate * (1.0 - rounded_rect(c, pl + 1.5, pt + 1.5, pr - 1.5, pb - 1.5, 3.5))
+    shade = np.clip((c.y - pt) / (pb - pt), 0, 1)[..., None]
+    c.over(np.array([1.0, 0.95, 0.80]) * (1 - shade) + np.array([0.35, 0.27, 0.14]) * shade, rim * 0.9)
+
+    # Recessed windows: a dark glass with an inner shadow and a light lower lip.
+    for name, (l, t, r, b) in STRIP.items():
+        c.over(np.array([1.0, 0.95, 0.80]), rounded_rect(c, l - 1, t - 1, r + 1, b + 1.2, 3) * 0.5)
+        glass = rounded_rect(c, l, t, r, b, 2.5)
+        c.over(np.array([0.05, 0.045, 0.04]), glass)
+        inner = rounded_rect(c, l + 1.5, t + 2.0, r - 1.0, b - 0.5, 2.0, soft=2.0)
+        c.over(np.zeros(3), glass * (1.0 - inner) * 0.8)
+
+    for text, x in STRIP_LABELS:
+        c.over(INK, text_mask(c, text, FONT_LABEL, 7.6, x, 12.0, spacing=0.25))
+    c.over(INK, text_mask(c, "MUTE", FONT_LABEL, 7.6, 596.0, 46.5, spacing=0.25))
+    return c.image().convert("RGB")
+
+
+def make_glyphs(scale=4):
+    """ASCII 32..126 in a row of 7 x 13 cells, once in amber and once in ink."""
+    chars = [chr(code) for code in range(32, 127)]
+    w, h = GLYPH_W * len(chars), GLYPH_H * 2
+    c = Canvas(w, h, scale)
+    font = ImageFont.truetype(FONT_MONO, 11 * scale)
+    for row, colour in enumerate((AMBER, INK)):
+        img = Image.new("L", (w * scale, h * scale), 0)
+        draw = ImageDraw.Draw(img)
+        for i, ch in enumerate(chars):
+            x = (i * GLYPH_W + GLYPH_W / 2.0) * scale
+            y = (row * GLYPH_H + 10.0) * scale
+            draw.text((x, y), ch, font=font, fill=255, anchor="ms")
+        c.over(colour, np.asarray(img, dtype=np.float64) / 255.0)
+    return c.image()
+
+
+def main_live(out):
+    os.makedirs(out, exist_ok=True)
+    save(make_strip(), os.path.join(out, "strip.png"))
+    save(make_glyphs(), os.path.join(out, "glyphs.png"))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
+    if len(sys.argv) > 1 and sys.argv[1] == "--live":
+        main_live(sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "resources", "live"))
+        return
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "images")
     os.makedirs(out, exist_ok=True)
     save(make_lamp_pair(8, 8, 4.0, 4.0, 3.7), os.path.join(out, "bright_lamp.png"))

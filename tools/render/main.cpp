@@ -11,8 +11,11 @@
 // --quality, --stereo, then every --set in the order given.  The later ones
 // win: a --set Channel=... after --channel decides the channel.
 
+#include "cli/user_folders.h"
 #include "hostlib/plugin_host.h"
 #include "render_options.h"
+#include "rig/cabinet_catalog.h"
+#include "rig/rig.h"
 
 #include <sndfile.h>
 #include <unistd.h>
@@ -269,8 +272,8 @@ int render(Options options)
     const int outFormat = outputFormatCode(options.output, options.format);
 
     std::vector<char> chunk;
-    if (!options.chunkFile.empty())
-        chunk = readChunkFile(options.chunkFile);
+    if (!options.amp.chunkFile.empty())
+        chunk = readChunkFile(options.amp.chunkFile);
 
     const double rate = inInfo.samplerate;
     const int block = options.blockSize;
@@ -311,26 +314,26 @@ int render(Options options)
         if (plugin->dispatch(effSetChunk, preset ? 1 : 0, intptr_t(chunk.size()), chunk.data()) ==
             0)
             throw RenderError("the plug-in refused the " + std::string(preset ? "preset" : "bank") +
-                              " chunk '" + options.chunkFile + "'");
+                              " chunk '" + options.amp.chunkFile + "'");
     }
-    if (options.program)
+    if (options.amp.program)
     {
-        if (*options.program >= effect->numPrograms)
-            throw RenderError("--program " + std::to_string(*options.program) +
+        if (*options.amp.program >= effect->numPrograms)
+            throw RenderError("--program " + std::to_string(*options.amp.program) +
                               ": the plug-in has " + std::to_string(effect->numPrograms) +
                               " programs");
-        plugin->dispatch(effSetProgram, 0, *options.program);
+        plugin->dispatch(effSetProgram, 0, *options.amp.program);
     }
     const int channelIndex = names.require("Channel");
     const int crunchIndex = names.require("Clean/Crunch");
     const int stereoIndex = names.require("Mono/Stereo");
     const int qualityIndex = names.require("LowQ/HighQ");
-    if (options.voicing)
+    if (options.amp.voicing)
     {
         // Clean/Crunch first: on the Overdrive channel it changes only the
         // flag, and the Channel write that follows recalls the knob memory of
         // the voicing that is then selected.
-        switch (*options.voicing)
+        switch (*options.amp.voicing)
         {
         case Voicing::Clean:
             plugin->setParameter(crunchIndex, 0.0f);
@@ -343,11 +346,11 @@ int render(Options options)
         case Voicing::Overdrive: plugin->setParameter(channelIndex, 1.0f); break;
         }
     }
-    if (options.highQuality)
-        plugin->setParameter(qualityIndex, *options.highQuality ? 1.0f : 0.0f);
-    if (options.stereo)
+    if (options.amp.highQuality)
+        plugin->setParameter(qualityIndex, *options.amp.highQuality ? 1.0f : 0.0f);
+    if (options.amp.stereo)
         plugin->setParameter(stereoIndex, 1.0f);
-    for (const ParameterSetting& setting : options.settings)
+    for (const ParameterSetting& setting : options.amp.settings)
     {
         const int index = names.find(setting.name);
         if (index < 0)
@@ -364,6 +367,31 @@ int render(Options options)
     const char* voicingName = overdrive ? "Overdrive" : crunch ? "Crunch" : "Clean";
     const int oversampling = (rate < 50000.0 ? 4 : 2) * (highQuality ? 2 : 1);
     const int program = int(plugin->dispatch(effGetProgram));
+
+    // --- Gate and cabinet: the same code as vorla-live's ------------------
+    // The cabinet runs in its buffered form (blocks of any length), which
+    // delays it by its latency: that many more frames are processed at the
+    // end and as many dropped at the start, so the output stays aligned.
+    auto rig = std::make_unique<vorla::Rig>();
+    const int span = block * std::max(1, 16384 / block);
+    rig->prepare(rate, span);
+    const bool gateOn = options.rig.gateOn.value_or(false);
+    rig->setGate(gateOn, options.rig.gateDb.value_or(-60.0f));
+    std::string cabinetName;
+    if (options.rig.cab && !options.rig.cab->empty())
+    {
+        vorla::CabinetChoice choice;
+        std::string reason;
+        if (!vorla::findCabinet(*options.rig.cab, vorla::cli::cabinetFolder(), choice, reason))
+            throw RenderError(reason);
+        auto engine =
+            vorla::buildCabinet(choice, rate, vorla::ConvolutionEngine::kAnyBlocks, reason);
+        if (!engine)
+            throw RenderError(reason);
+        rig->cabinet().install(std::move(engine), true);
+        cabinetName = choice.name;
+    }
+    const int64_t cabinetLatency = cabinetName.empty() ? 0 : rig->cabinet().latency();
 
     if (!options.saveChunkFile.empty())
     {
@@ -409,9 +437,9 @@ int render(Options options)
     // --- Processing -------------------------------------------------------
     const int pluginInputs = std::max(2, effect->numInputs);
     const int pluginOutputs = std::max(2, effect->numOutputs);
-    // File I/O runs in spans of whole blocks (at least 16384 frames) so that a
-    // small host block does not turn into one read and one write per block.
-    const int span = block * std::max(1, 16384 / block);
+    // File I/O runs in spans of whole blocks (at least 16384 frames, `span`
+    // above) so that a small host block does not turn into one read and one
+    // write per block.
     const std::vector<float> silentBlock(static_cast<size_t>(span), 0.0f);
     std::vector<std::vector<float>> inBuffers(static_cast<size_t>(pluginInputs), silentBlock);
     std::vector<std::vector<float>> outBuffers(static_cast<size_t>(pluginOutputs), silentBlock);
@@ -420,6 +448,9 @@ int render(Options options)
     std::vector<float> interleavedOut(size_t(span) * size_t(outChannels));
 
     const int64_t tailFrames = std::llround(options.tailSeconds * rate);
+    // What runs after the input: the tail asked for, and the cabinet's latency.
+    const int64_t silentFrames = tailFrames + cabinetLatency;
+    int64_t framesToDrop = cabinetLatency;
     Progress progress(!options.quiet && isatty(STDERR_FILENO), int64_t(inInfo.frames) + tailFrames);
     Levels inLevels, outLevels;
     int64_t inputFrames = 0, tailDone = 0, written = 0, nonFinite = 0, overFullScale = 0;
@@ -456,10 +487,10 @@ int render(Options options)
             }
             inputFrames += frames;
         }
-        if (frames < span && tailDone < tailFrames)
+        if (frames < span && tailDone < silentFrames)
         {
             // The amplifier rings out on silence.
-            const int silent = int(std::min<int64_t>(span - frames, tailFrames - tailDone));
+            const int silent = int(std::min<int64_t>(span - frames, silentFrames - tailDone));
             for (int i = frames; i < frames + silent; ++i)
                 inBuffers[0][size_t(i)] = inBuffers[1][size_t(i)] = 0.0f;
             frames += silent;
@@ -477,14 +508,21 @@ int render(Options options)
             for (size_t c = 0; c < outBuffers.size(); ++c)
                 outPointers[c] = outBuffers[c].data() + offset;
             const int count = std::min(block, frames - offset);
+            rig->gate(inPointers.data(), stereoMode ? 2 : 1, count);
             plugin->processReplacing(inPointers.data(), outPointers.data(), count);
+            if (!cabinetName.empty())
+                rig->cabinet().process(outPointers.data(), count);
         }
         processSeconds += threadCpuSeconds() - started;
 
-        for (int i = 0; i < frames; ++i)
+        // The first frames of a cabinet's output are its latency.
+        const int dropped = int(std::min<int64_t>(framesToDrop, frames));
+        framesToDrop -= dropped;
+        const int kept = frames - dropped;
+        for (int i = 0; i < kept; ++i)
             for (int c = 0; c < outChannels; ++c)
             {
-                float sample = outBuffers[size_t(c)][size_t(i)];
+                float sample = outBuffers[size_t(c)][size_t(i + dropped)];
                 if (!std::isfinite(sample))
                 {
                     ++nonFinite;
@@ -495,13 +533,13 @@ int render(Options options)
                 outLevels.add(sample);
                 interleavedOut[size_t(i * outChannels + c)] = sample;
             }
-        if (sf_writef_float(output.get(), interleavedOut.data(), frames) != frames)
+        if (sf_writef_float(output.get(), interleavedOut.data(), kept) != kept)
         {
             plugin->dispatch(effMainsChanged, 0, 0);
             throw RenderError("cannot write output '" + options.output +
                               "': " + sf_strerror(output.get()));
         }
-        written += frames;
+        written += kept;
         progress.update(written);
     }
     plugin->dispatch(effMainsChanged, 0, 0);
@@ -529,6 +567,14 @@ int render(Options options)
         std::printf("  amp      %s, %s, %s, program %d, oversampling %dx (%.0f Hz)\n", voicingName,
                     highQuality ? "HighQ" : "LowQ", stereoMode ? "stereo" : "mono", program,
                     oversampling, rate * oversampling);
+        if (gateOn || !cabinetName.empty())
+        {
+            char gateText[32] = "off";
+            if (gateOn)
+                std::snprintf(gateText, sizeof gateText, "%.1f dBFS", double(rig->gateThreshold()));
+            std::printf("  rig      gate %s, cabinet %s\n", gateText,
+                        cabinetName.empty() ? "off" : cabinetName.c_str());
+        }
         if (cpuSeconds > 0.0)
             std::printf("  speed    %.*fx real time (%.3f CPU s in processReplacing for %.3f s of "
                         "audio, block %d)\n",
@@ -560,7 +606,7 @@ int main(int argc, char** argv)
     }
     if (options.help)
     {
-        std::fputs(usageText(), stdout);
+        std::fputs(usageText().c_str(), stdout);
         return 0;
     }
     try

@@ -5,6 +5,8 @@
 // later against the names the loaded plug-in reports.
 #pragma once
 
+#include "cli/amp_options.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,35 +20,22 @@ enum class SampleFormat
     Pcm24,
 };
 
-enum class Voicing
-{
-    Clean,
-    Crunch,
-    Overdrive,
-};
-
-/// One --set NAME=VALUE, with the value already checked to lie in 0..1.
-struct ParameterSetting
-{
-    std::string name; // as typed: a parameter name or an index
-    float value = 0.0f;
-};
+using cli::lowered;
+using cli::ParameterSetting;
+using cli::parseParameterValue;
+using cli::Voicing;
 
 struct Options
 {
     std::string input;
     std::string output;
-    std::string pluginPath;     // empty: vorla.so next to the executable
-    int blockSize = 512;        // 1..65536
-    std::optional<int> program; // 0..9
-    std::optional<Voicing> voicing;
-    std::optional<bool> highQuality;
-    bool stereo = false;
-    std::string chunkFile;
+    std::string pluginPath; // empty: vorla.so next to the executable
+    int blockSize = 512;    // 1..65536
+    cli::AmpSettings amp;
+    cli::RigSettings rig;
     std::string saveChunkFile;
     double tailSeconds = 0.0;
     std::optional<SampleFormat> format; // unset: float, or PCM 24 for FLAC output
-    std::vector<ParameterSetting> settings;
     bool quiet = false;
     bool help = false;
 };
@@ -55,14 +44,7 @@ struct Options
 /// (without the program-name prefix).
 bool parseOptions(int argc, char** argv, Options& options, std::string& error);
 
-/// Parses a parameter value: a number within 0..1, or on/off, true/false,
-/// yes/no.  False with a reason when it is neither.
-bool parseParameterValue(const std::string& text, float& value, std::string& error);
-
 /// The text of --help.
-const char* usageText();
-
-/// `text` in lower case (ASCII), for names and words compared without case.
-std::string lowered(std::string text);
+std::string usageText();
 
 } // namespace vorla::render

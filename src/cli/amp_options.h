@@ -1,0 +1,83 @@
+// amp_options.h - the command-line words every Vorla program takes for the
+// amplifier and what goes around it: --set, --program, --chunk, --channel,
+// --quality, --stereo, --gate and --cab.  vorla-render and vorla-live parse
+// them here, so they have the same names and meanings in both.
+//
+// Parsing checks what can be checked without the amplifier (numbers, ranges,
+// words); names given to --set and cabinets given to --cab are resolved by
+// the program that applies them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorla::cli {
+
+enum class Voicing
+{
+    Clean,
+    Crunch,
+    Overdrive,
+};
+
+/// One --set NAME=VALUE, with the value already checked to lie in 0..1.
+struct ParameterSetting
+{
+    std::string name; // as typed: a parameter name or an index
+    float value = 0.0f;
+};
+
+/// The amplifier's settings, applied in this order whatever the order on
+/// the command line: chunk, program, channel, quality, stereo, each --set.
+struct AmpSettings
+{
+    std::string chunkFile;
+    std::optional<int> program; // 0..9
+    std::optional<Voicing> voicing;
+    std::optional<bool> highQuality;
+    bool stereo = false;
+    std::vector<ParameterSetting> settings;
+};
+
+/// Gate and cabinet as given: unset when the option was not used.
+struct RigSettings
+{
+    std::optional<bool> gateOn;
+    std::optional<float> gateDb;    // dBFS, -96..0
+    std::optional<std::string> cab; // "" for off, else a name or a file
+};
+
+/// How an option fared with a parser.
+enum class Parsed
+{
+    NotMine, // not one of this parser's options
+    Taken,
+    Failed, // its value is wrong: the reason is in `error`
+};
+
+/// `text` in lower case (ASCII), for names and words compared without case.
+std::string lowered(std::string text);
+/// A whole decimal number within lowest..highest.
+bool parseInteger(const std::string& text, long lowest, long highest, long& result);
+/// A finite decimal number.
+bool parseReal(const std::string& text, double& result);
+/// A parameter value: a number within 0..1, or on/off, true/false, yes/no.
+bool parseParameterValue(const std::string& text, float& value, std::string& error);
+
+/// True for the options of this file that take a value.
+bool takesAmpValue(const std::string& name);
+/// --stereo (the one flag without a value).
+Parsed parseAmpFlag(const std::string& name, AmpSettings& amp);
+/// An option with its value: --set, --program, --chunk, --channel, --quality.
+Parsed parseAmpOption(const std::string& name, const std::string& value, AmpSettings& amp,
+                      std::string& error);
+/// --gate off|DB and --cab off|NAME|FILE.
+Parsed parseRigOption(const std::string& name, const std::string& value, RigSettings& rig,
+                      std::string& error);
+
+/// The lines of --help for these options (two spaces in, 23 columns of names).
+const char* ampUsage();
+const char* rigUsage();
+
+} // namespace vorla::cli
