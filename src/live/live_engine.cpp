@@ -79,11 +79,16 @@ void LiveEngine::process(const float* in1, const float* in2, float* out1, float*
 {
     if (frames <= 0)
         return;
-    if (frames > kMaxFrames)
+    // A period longer than the work space (a server set to a huge buffer)
+    // runs in pieces rather than falling silent.
+    while (frames > kMaxFrames)
     {
-        std::fill(out1, out1 + frames, 0.0f);
-        std::fill(out2, out2 + frames, 0.0f);
-        return;
+        process(in1, in2, out1, out2, kMaxFrames);
+        in1 += kMaxFrames;
+        in2 += kMaxFrames;
+        out1 += kMaxFrames;
+        out2 += kMaxFrames;
+        frames -= kMaxFrames;
     }
     const bool stereo = core.switches().stereoOn.load(std::memory_order_relaxed) != 0;
     const auto bytes = static_cast<std::size_t>(frames) * sizeof(float);

@@ -84,6 +84,23 @@ TEST(LiveEngine, MidiFollowsTheMap)
     EXPECT_TRUE(bench.engine.isMuted());
 }
 
+TEST(LiveEngine, APeriodLongerThanTheWorkSpaceIsPlayedInPieces)
+{
+    Bench bench;
+    bench.engine.setMuted(false);
+    const int32_t frames = LiveEngine::kMaxFrames * 2 + 100;
+    std::vector<float> in(static_cast<std::size_t>(frames));
+    for (int32_t i = 0; i < frames; ++i)
+        in[static_cast<std::size_t>(i)] = float(0.3 * std::sin(2 * M_PI * 110.0 * i / 48000.0));
+    std::vector<float> left(in.size(), 9.0f), right(in.size(), 9.0f);
+    bench.engine.process(in.data(), in.data(), left.data(), right.data(), frames);
+    float tailPeak = 0.0f;
+    for (std::size_t i = in.size() - 100; i < in.size(); ++i)
+        tailPeak = std::max(tailPeak, std::fabs(left[i]));
+    EXPECT_GT(tailPeak, 0.001f) << "the last piece was played, not left silent";
+    EXPECT_EQ(left, right);
+}
+
 TEST(LiveEngine, MuteFadesAndTheMetersSeeTheLevels)
 {
     Bench bench;
