@@ -1,143 +1,15 @@
-// processReplacing allocates nothing: malloc and its relatives (and the
-// global operator new) are replaced for this whole test program and count
-// the calls made while a flag is up.
-//
-// The plug-in carries its own static C++ runtime with hidden symbols, so its
-// operator new is not ours; it still ends in malloc, which the loader binds
-// to the definitions below (this executable exports them).
+// processReplacing allocates nothing: the allocator is replaced for this
+// whole test program (host/counting_allocator.h) and counts the calls made
+// while a flag is up.
 #include "chain/chain_support.h"
 #include "effect/direct_core.h"
+#include "host/counting_allocator.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-// The sanitizers bring their own allocator; counting is for plain builds.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VORLA_COUNT_ALLOCATIONS 0
-#else
-#define VORLA_COUNT_ALLOCATIONS 1
-#endif
-
-namespace {
-
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-inline void note()
-{
-    if (counting.load(std::memory_order_relaxed))
-        allocations.fetch_add(1, std::memory_order_relaxed);
-}
-
-} // namespace
-
-#if VORLA_COUNT_ALLOCATIONS
-
-extern "C"
-{
-    void* __libc_malloc(std::size_t);
-    void* __libc_calloc(std::size_t, std::size_t);
-    void* __libc_realloc(void*, std::size_t);
-    void __libc_free(void*);
-    void* __libc_memalign(std::size_t, std::size_t);
-}
-
-extern "C"
-{
-
-    __attribute__((visibility("default"))) void* malloc(std::size_t size)
-    {
-        note();
-        return __libc_malloc(size);
-    }
-
-    __attribute__((visibility("default"))) void* calloc(std::size_t count, std::size_t size)
-    {
-        note();
-        return __libc_calloc(count, size);
-    }
-
-    __attribute__((visibility("default"))) void* realloc(void* pointer, std::size_t size)
-    {
-        note();
-        return __libc_realloc(pointer, size);
-    }
-
-    __attribute__((visibility("default"))) void free(void* pointer)
-    {
-        if (pointer != nullptr)
-            note();
-        __libc_free(pointer);
-    }
-
-    __attribute__((visibility("default"))) void* aligned_alloc(std::size_t alignment,
-                                                               std::size_t size)
-    {
-        note();
-        return __libc_memalign(alignment, size);
-    }
-
-    __attribute__((visibility("default"))) void* memalign(std::size_t alignment, std::size_t size)
-    {
-        note();
-        return __libc_memalign(alignment, size);
-    }
-
-    __attribute__((visibility("default"))) int posix_memalign(void** out, std::size_t alignment,
-                                                              std::size_t size)
-    {
-        note();
-        void* p = __libc_memalign(alignment, size);
-        if (p == nullptr)
-            return ENOMEM;
-        *out = p;
-        return 0;
-    }
-
-} // extern "C"
-
-void* operator new(std::size_t size)
-{
-    note();
-    if (void* p = __libc_malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* pointer) noexcept
-{
-    if (pointer != nullptr)
-        note();
-    __libc_free(pointer);
-}
-
-void operator delete(void* pointer, std::size_t) noexcept
-{
-    operator delete(pointer);
-}
-
-#endif // VORLA_COUNT_ALLOCATIONS
 
 namespace {
 
 using namespace vorla::test;
-
-/// Counts the allocations made by `work`.
-template <class Work> long countAllocations(Work&& work)
-{
-    allocations.store(0);
-    counting.store(true);
-    work();
-    counting.store(false);
-    return allocations.load();
-}
-
-#define SKIP_UNLESS_COUNTING()                                                                     \
-    if (!VORLA_COUNT_ALLOCATIONS)                                                                  \
-    GTEST_SKIP() << "allocation counting needs a build without sanitizers"
 
 TEST(Allocation, TheCounterSeesThePluginsAllocations)
 {
