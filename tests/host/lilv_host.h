@@ -194,8 +194,10 @@ public:
     /// Queues a patch:Get for the next run.
     void requestMemories() { wantsMemories = true; }
 
-    /// The records the plug-in sent on its notify port so far.
+    /// The records the plug-in sent on its notify port so far, and the
+    /// last message as it was sent (an atom, header and body).
     std::vector<VorlaProgram> records;
+    std::vector<uint8_t> lastMessage;
 
     const LV2_State_Interface* stateInterface() const
     {
@@ -244,7 +246,11 @@ private:
         {
             VorlaProgram record{};
             if (lv2::readProgramMessage(w.known, &event->body, &record, sizeof record))
+            {
                 records.push_back(record);
+                const auto* bytes = reinterpret_cast<const uint8_t*>(&event->body);
+                lastMessage.assign(bytes, bytes + sizeof(LV2_Atom) + event->body.size);
+            }
         }
     }
 

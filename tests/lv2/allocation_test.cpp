@@ -30,6 +30,7 @@ TEST(Lv2Allocation, RunAllocatesNothing)
     std::copy(in1.begin(), in1.end(), fx.audio[0].begin());
     std::copy(in2.begin(), in2.end(), fx.audio[1].begin());
     fx.records.reserve(1000); // the test host's own list of messages
+    fx.lastMessage.reserve(1024);
     long counted = 0;
     const auto run = [&](uint32_t frames) {
         counted += countAllocations([&] { fx.runInPlace(frames); });
