@@ -13,6 +13,7 @@ linux_packages=(
   libx11-dev libxext-dev libxtst-dev
   libsndfile1-dev
   xvfb xauth xdotool x11-utils
+  lv2-dev liblilv-dev lilv-utils sordi lv2file
 )
 # The Windows DLL: mingw-w64's 64-bit compilers with the POSIX thread model
 # (std::thread) and its binutils (windres, objdump).
