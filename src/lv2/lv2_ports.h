@@ -8,8 +8,9 @@
 //   15, 16  audio inputs (the second is read in stereo mode only)
 //   17, 18  audio outputs
 //   19      atom input "control": patch:Get from the UI asks for the memories
-//   20      atom output "notify": patch:Set with the program record whenever
-//           the voicings' knob memories change, and when asked
+//   20      atom output "notify": a kMemoriesMessage object with the program
+//           record whenever the voicings' knob memories change, and when
+//           asked
 //
 // State: one property, kProgramKey, holding the 336-byte program record
 // (effect/program.h) as a value of type kProgramRecordType.  The type names
@@ -26,8 +27,10 @@ namespace vorla::lv2 {
 
 inline constexpr const char* kPluginUri = "urn:zembo-plugins:vorla";
 inline constexpr const char* kUiUri = "urn:zembo-plugins:vorla:ui";
-/// The state property (and the patch:property of the notify messages).
+/// The state property (and the key of the record in the notify messages).
 inline constexpr const char* kProgramKey = "urn:zembo-plugins:vorla:program";
+/// The type of the notify messages.
+inline constexpr const char* kMemoriesMessage = "urn:zembo-plugins:vorla:Memories";
 /// The datatype of its value: the 336-byte record, format 1.
 inline constexpr const char* kProgramRecordType = "urn:zembo-plugins:vorla:ProgramRecordV1";
 /// Presets are kPresetUriPrefix followed by the program number, 1..10.
@@ -62,7 +65,7 @@ inline constexpr std::array<const char*, kNumParams> kParameterSymbols = {
 // clang-format on
 
 /// Room the notify port needs for one message (the sequence header, one
-/// event with a patch:Set object carrying the 336-byte record), rounded up.
+/// event with an object carrying the 336-byte record), rounded up.
 inline constexpr uint32_t kNotifyMessageBytes = 512;
 /// What the notify port asks of the host (rsz:minimumSize).
 inline constexpr uint32_t kNotifyBufferBytes = 2048;

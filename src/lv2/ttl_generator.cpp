@@ -161,7 +161,7 @@ std::string description()
     std::ostringstream out;
     out << kPrefixes;
     out << iri(kProgramKey) << "\n"
-        << "    a lv2:Parameter ;\n"
+        << "    a rdf:Property ;\n"
         << "    rdfs:label \"program record\" ;\n"
         << "    rdfs:comment \"The whole amplifier: the fifteen values and the knob memories of "
            "the three voicings.\" ;\n"
@@ -173,6 +173,12 @@ std::string description()
         << "    rdfs:comment \"336 bytes, little-endian: the name (24 bytes), the fifteen values "
            "(floats), a reserved word, the Clean, Crunch and Overdrive memories (doubles).\" "
            ".\n\n";
+    out << iri(kMemoriesMessage) << "\n"
+        << "    a rdfs:Class ;\n"
+        << "    rdfs:subClassOf atom:Object ;\n"
+        << "    rdfs:label \"voicing memories\" ;\n"
+        << "    rdfs:comment \"From the plug-in to its editor: the program record (key "
+        << kProgramKey << "), whose knob memories the editor recalls.\" .\n\n";
 
     out << iri(kPluginUri) << "\n"
         << "    a lv2:Plugin , lv2:SimulatorPlugin , doap:Project ;\n"
@@ -202,7 +208,7 @@ std::string description()
         << "    ] , [\n"
         << "        a lv2:OutputPort , atom:AtomPort ;\n"
         << "        atom:bufferType atom:Sequence ;\n"
-        << "        atom:supports patch:Message ;\n"
+        << "        atom:supports " << iri(kMemoriesMessage) << " ;\n"
         << "        lv2:designation lv2:control ;\n"
         << "        lv2:index " << kNotifyOut << " ;\n"
         << "        lv2:symbol \"notify\" ;\n"
