@@ -13,9 +13,22 @@ using namespace vorla::test;
 TEST(Lv2Allocation, TheCounterSeesThePluginsAllocations)
 {
     SKIP_UNLESS_COUNTING();
-    std::unique_ptr<Lv2Instance> fx;
-    EXPECT_GT(countAllocations([&] { fx = std::make_unique<Lv2Instance>(); }), 0);
-    ASSERT_TRUE(fx->valid());
+    // Instantiating through the descriptor itself allocates inside the
+    // plug-in only: the count proves our malloc is the one it calls.
+    Lv2Instance fx;
+    ASSERT_TRUE(fx.valid());
+    const LV2_Descriptor* descriptor = lilv_instance_get_descriptor(fx.instance);
+    LV2_URID_Map* map = &Lv2World::get().urids.map;
+    map->map(map->handle, LV2_ATOM__Sequence); // the URIs are mapped already
+    const LV2_Feature mapFeature{LV2_URID__map, map};
+    const LV2_Feature* features[] = {&mapFeature, nullptr};
+    LV2_Handle handle = nullptr;
+    EXPECT_GT(countAllocations([&] {
+                  handle = descriptor->instantiate(descriptor, 44100.0, VORLA_LV2_BUNDLE, features);
+              }),
+              0);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_GT(countAllocations([&] { descriptor->cleanup(handle); }), 0);
 }
 
 TEST(Lv2Allocation, RunAllocatesNothing)
