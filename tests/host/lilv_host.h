@@ -96,8 +96,6 @@ private:
         world = lilv_world_new();
         const std::string bundlePath = std::string(VORLA_LV2_BUNDLE) + "/";
         LilvNode* bundle = lilv_new_file_uri(world, nullptr, bundlePath.c_str());
-        lilv_world_load_specifications(world);
-        lilv_world_load_plugin_classes(world);
         lilv_world_load_bundle(world, bundle);
         lilv_node_free(bundle);
         LilvNode* pluginUri = uri(lv2::kPluginUri);
