@@ -104,3 +104,20 @@ function(vorla_add_test_suite)
   endif()
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 120 ${discovery} PROPERTIES ${props})
 endfunction()
+
+# vorla_module_defaults(<module target>)
+# What every loadable library of ours needs besides its own export list
+# (a version script) and -Wl,--no-undefined: no GNU unique symbols, which
+# would keep a host from unloading it, and in release builds its own C++
+# runtime, whose exception pool it frees when unloaded
+# (src/plugin/linux/runtime_release.cpp).  The VST module sets the same in
+# src/plugin/module.cmake; the LV2 libraries use this.
+function(vorla_module_defaults target)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  endif()
+  if(VORLA_STATIC_RUNTIME)
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src/plugin/linux/runtime_release.cpp)
+  endif()
+endfunction()

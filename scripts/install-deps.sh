@@ -16,6 +16,9 @@ linux_packages=(
   # vorla-live and the gate and cabinet of vorla-render: JACK (and a JACK
   # server for the tests), zita-convolver, libsamplerate, FFTW.
   libjack-jackd2-dev jackd2 libzita-convolver-dev libsamplerate0-dev libfftw3-dev
+  # The LV2 plug-in: its headers, lilv for the tests' host, and the tools that
+  # check and run a bundle.
+  lv2-dev liblilv-dev lilv-utils sordi lv2file
 )
 # The Windows DLL: mingw-w64's 64-bit compilers with the POSIX thread model
 # (std::thread) and its binutils (windres, objdump).

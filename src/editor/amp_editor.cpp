@@ -123,6 +123,19 @@ void AmpEditor::close()
     destroyFrame(old);
 }
 
+bool AmpEditor::isShowing() const
+{
+    return frame != nullptr && frame->isOpen() && frame->getPlatformWindow() != nullptr &&
+           frame->getPlatformWindow()->isValid();
+}
+
+void* AmpEditor::windowHandle() const
+{
+    if (!frame || !frame->getPlatformWindow())
+        return nullptr;
+    return frame->getPlatformWindow()->nativeHandle();
+}
+
 void AmpEditor::idle()
 {
     if (inIdleStuff || !frame)

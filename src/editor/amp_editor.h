@@ -62,6 +62,12 @@ public:
     /// Destroys the frame and the controls; harmless when closed.
     void close();
     bool isOpen() const { return frame != nullptr; }
+    /// True while open and its window still exists (a host may destroy the
+    /// parent window, and with it the editor's, before it closes the editor).
+    bool isShowing() const;
+    /// The window system's handle of the editor's own window (X11: the
+    /// child's Window id), null while closed.
+    void* windowHandle() const;
 
     /// Brings the drive knobs' "held" state up to the voicing, then redraws
     /// what changed - unless an idle pass is calling the host, which must

@@ -70,9 +70,10 @@ constexpr bool isParameterIndex(int32_t index)
     return index >= 0 && index < kNumParams;
 }
 
-/// The value every program holds when the bank is created: 0.5 for the
-/// knobs, 0.0 (off) for the switches.
-constexpr float parameterDefault(int32_t index)
+/// True for the six two-state switches (Channel, Clean/Crunch, Boost,
+/// Bright, Mono/Stereo, LowQ/HighQ); false for the knobs and for numbers
+/// outside 0..14.
+constexpr bool isSwitchParameter(int32_t index)
 {
     switch (index)
     {
@@ -81,9 +82,16 @@ constexpr float parameterDefault(int32_t index)
     case kBoost:
     case kBright:
     case kMonoStereo:
-    case kQuality: return 0.0f;
-    default: return 0.5f;
+    case kQuality: return true;
+    default: return false;
     }
+}
+
+/// The value every program holds when the bank is created: 0.5 for the
+/// knobs, 0.0 (off) for the switches.
+constexpr float parameterDefault(int32_t index)
+{
+    return isSwitchParameter(index) ? 0.0f : 0.5f;
 }
 
 /// Room for the longest parameter name ("Overdrive Boost") and its

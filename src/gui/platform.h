@@ -79,6 +79,11 @@ public:
     /// frame's platform entry points, then returns.  Called by CFrame::idle and
     /// by CFrame::dispatchPendingEvents (the editor's idle pass).
     virtual void pumpEvents() = 0;
+
+    /// The window system's own handle of the window (X11: its Window id cast
+    /// to void*), for a host that must be told which window is the editor's
+    /// (an LV2 X11 UI's widget); null when the platform has none to give.
+    virtual void* nativeHandle() const { return nullptr; }
 };
 
 class Platform

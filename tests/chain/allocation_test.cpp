@@ -1,13 +1,9 @@
-// processReplacing allocates nothing: malloc and its relatives (and the
-// global operator new) are replaced for this whole test program and count
-// the calls made while a flag is up (host/allocation_counting.h).
-//
-// The plug-in carries its own static C++ runtime with hidden symbols, so its
-// operator new is not ours; it still ends in malloc, which the loader binds
-// to the replacements (this executable exports them).
+// processReplacing allocates nothing: the allocator is replaced for this
+// whole test program (host/counting_allocator.h) and counts the calls made
+// while a flag is up.
 #include "chain/chain_support.h"
 #include "effect/direct_core.h"
-#include "host/allocation_counting.h"
+#include "host/counting_allocator.h"
 
 #include <gtest/gtest.h>
 

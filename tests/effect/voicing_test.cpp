@@ -124,6 +124,28 @@ TEST(Voicing, SwitchFlagsAndThreshold)
         effect->setParameter(index, 0.0f);
         EXPECT_EQ(flag(), 0) << index;
     }
+
+    // isSwitchParameter names exactly these six; a knob moves no flag.
+    const auto flagWord = [&] {
+        int32_t word = 0;
+        for (int bit = 0; bit < 6; ++bit)
+            word |= switches[bit].second() << bit;
+        return word;
+    };
+    int32_t named = 0;
+    for (int32_t index = -1; index <= kNumParams; ++index)
+    {
+        named += vorla::isSwitchParameter(index) ? 1 : 0;
+        if (vorla::isSwitchParameter(index) || !vorla::isParameterIndex(index))
+            continue;
+        const int32_t before = flagWord();
+        effect->followParameter(index, 1.0f);
+        effect->followParameter(index, 0.0f);
+        EXPECT_EQ(flagWord(), before) << index;
+    }
+    EXPECT_EQ(named, 6);
+    for (const auto& entry : switches)
+        EXPECT_TRUE(vorla::isSwitchParameter(entry.first)) << entry.first;
 }
 
 TEST(Voicing, BrightIsRememberedPerVoicing)

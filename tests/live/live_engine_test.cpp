@@ -12,12 +12,13 @@
 
 // Last: it replaces malloc and friends, whose declarations the headers above
 // bring in with their own exception specifications.
-#include "host/allocation_counting.h"
+#include "host/counting_allocator.h"
 
 namespace {
 
 using namespace vorla;
 using namespace vorla::live;
+using vorla::test::countAllocations;
 
 struct Bench
 {

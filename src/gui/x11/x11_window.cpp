@@ -232,6 +232,10 @@ public:
     int32_t mouseButtons() override;
     void setCursor(int32_t type) override;
     void pumpEvents() override;
+    void* nativeHandle() const override
+    {
+        return reinterpret_cast<void*>(static_cast<uintptr_t>(window));
+    }
 
 private:
     void handleEvent(XEvent& event);

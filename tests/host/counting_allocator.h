@@ -1,13 +1,14 @@
-// allocation_counting.h - malloc and its relatives (and the global operator
-// new) replaced for a whole test program, counting the calls made while a
-// flag is up.  Include it in exactly one source file of a test executable.
+// counting_allocator.h - malloc and its relatives (and the global operator
+// new) replaced for the whole test program, counting the calls made while
+// a flag is up.  Include it in exactly one file of a test program.
 //
-// A library loaded with dlopen that carries its own static C++ runtime (the
-// plug-in) still ends in malloc, which the loader binds to the definitions
-// here when the executable exports them (ENABLE_EXPORTS).
+// A plug-in that carries its own static C++ runtime with hidden symbols has
+// an operator new of its own; it still ends in malloc, which the loader
+// binds to the definitions below (the test executable exports them).
 #pragma once
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 
@@ -18,18 +19,18 @@
 #define VORLA_COUNT_ALLOCATIONS 1
 #endif
 
-namespace {
+namespace vorla::test {
 
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
+inline std::atomic<bool> counting{false};
+inline std::atomic<long> allocations{0};
 
-inline void note()
+inline void noteAllocation()
 {
     if (counting.load(std::memory_order_relaxed))
         allocations.fetch_add(1, std::memory_order_relaxed);
 }
 
-} // namespace
+} // namespace vorla::test
 
 #if VORLA_COUNT_ALLOCATIONS
 
@@ -47,46 +48,46 @@ extern "C"
 
     __attribute__((visibility("default"))) void* malloc(std::size_t size)
     {
-        note();
+        vorla::test::noteAllocation();
         return __libc_malloc(size);
     }
 
     __attribute__((visibility("default"))) void* calloc(std::size_t count, std::size_t size)
     {
-        note();
+        vorla::test::noteAllocation();
         return __libc_calloc(count, size);
     }
 
     __attribute__((visibility("default"))) void* realloc(void* pointer, std::size_t size)
     {
-        note();
+        vorla::test::noteAllocation();
         return __libc_realloc(pointer, size);
     }
 
     __attribute__((visibility("default"))) void free(void* pointer)
     {
         if (pointer != nullptr)
-            note();
+            vorla::test::noteAllocation();
         __libc_free(pointer);
     }
 
     __attribute__((visibility("default"))) void* aligned_alloc(std::size_t alignment,
                                                                std::size_t size)
     {
-        note();
+        vorla::test::noteAllocation();
         return __libc_memalign(alignment, size);
     }
 
     __attribute__((visibility("default"))) void* memalign(std::size_t alignment, std::size_t size)
     {
-        note();
+        vorla::test::noteAllocation();
         return __libc_memalign(alignment, size);
     }
 
     __attribute__((visibility("default"))) int posix_memalign(void** out, std::size_t alignment,
                                                               std::size_t size)
     {
-        note();
+        vorla::test::noteAllocation();
         void* p = __libc_memalign(alignment, size);
         if (p == nullptr)
             return ENOMEM;
@@ -98,7 +99,7 @@ extern "C"
 
 void* operator new(std::size_t size)
 {
-    note();
+    vorla::test::noteAllocation();
     if (void* p = __libc_malloc(size == 0 ? 1 : size))
         return p;
     throw std::bad_alloc();
@@ -107,7 +108,7 @@ void* operator new(std::size_t size)
 void operator delete(void* pointer) noexcept
 {
     if (pointer != nullptr)
-        note();
+        vorla::test::noteAllocation();
     __libc_free(pointer);
 }
 
@@ -118,7 +119,7 @@ void operator delete(void* pointer, std::size_t) noexcept
 
 #endif // VORLA_COUNT_ALLOCATIONS
 
-namespace {
+namespace vorla::test {
 
 /// Counts the allocations made by `work`.
 template <class Work> long countAllocations(Work&& work)
@@ -130,7 +131,7 @@ template <class Work> long countAllocations(Work&& work)
     return allocations.load();
 }
 
-} // namespace
+} // namespace vorla::test
 
 #define SKIP_UNLESS_COUNTING()                                                                     \
     if (!VORLA_COUNT_ALLOCATIONS)                                                                  \
