@@ -24,21 +24,14 @@ using namespace vorla::test;
 
 namespace {
 
-constexpr int32_t kWidth = 660;
-constexpr int32_t kHeight = 250;
-
-class X11Editor : public ::testing::Test
+class X11Editor : public vorla::test::EditorWindowTest
 {
 protected:
     void SetUp() override
     {
-        display = connect();
-        if (!display)
-            GTEST_SKIP() << "no X display";
-        int event = 0, error = 0, major = 0, minor = 0;
-        if (!XTestQueryExtension(display, &event, &error, &major, &minor))
-            GTEST_SKIP() << "the X server has no XTest extension";
-        parent = makeParent();
+        EditorWindowTest::SetUp();
+        if (IsSkipped())
+            return;
         plugin = vorla::test::createEffect([this](const HostCall& call) {
             if (hook)
                 hook(call);
@@ -53,73 +46,20 @@ protected:
             plugin->dispatch(effEditClose);
             plugin.reset(); // effClose after effEditClose
         }
-        if (display)
-        {
-            if (parent)
-                XDestroyWindow(display, parent);
-            XCloseDisplay(display);
-        }
+        EditorWindowTest::TearDown();
     }
 
-    /// A top-level window at the screen's origin, as a host's editor window.
-    Window makeParent()
+    /// The VST 2.4 host's idle call.
+    int idleOnce() override
     {
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True; // no window manager moves it
-        attributes.background_pixel = 0x404040;
-        Window w = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
-                                 CopyFromParent, InputOutput, CopyFromParent,
-                                 CWOverrideRedirect | CWBackPixel, &attributes);
-        XMapRaised(display, w);
-        XSync(display, False);
-        return w;
+        plugin->dispatch(effEditIdle);
+        return 0;
     }
 
     intptr_t openEditor(Window window)
     {
         return plugin->dispatch(effEditOpen, 0, 0,
                                 reinterpret_cast<void*>(static_cast<uintptr_t>(window)));
-    }
-
-    /// The host's idle timer: effEditIdle every 5 ms for `ms` milliseconds.
-    void idleFor(int ms)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        do
-        {
-            plugin->dispatch(effEditIdle);
-            XSync(display, False);
-            sleepMs(5);
-        } while (std::chrono::steady_clock::now() < end);
-    }
-
-    /// Idles until `done` holds (at most two seconds).
-    bool idleUntil(const std::function<bool()>& done)
-    {
-        for (int i = 0; i < 400; ++i)
-        {
-            if (done())
-                return true;
-            idleFor(5);
-        }
-        return done();
-    }
-
-    Window editorWindow()
-    {
-        const auto children = childrenOf(display, parent);
-        return children.size() == 1 ? children[0] : 0;
-    }
-
-    Image screenshot() { return grabWindow(display, editorWindow(), kWidth, kHeight); }
-
-    /// Idles until the window shows `expected` (at most two seconds); the
-    /// number of pixels that still differ.
-    long settleOn(const Image& expected)
-    {
-        long diff = 0;
-        idleUntil([&] { return (diff = differingPixels(screenshot(), expected)) == 0; });
-        return diff;
     }
 
     /// The gesture calls (begin, automate, end) recorded so far.
@@ -129,16 +69,6 @@ protected:
         return vorla::test::countCalls(plugin->calls(), opcode);
     }
 
-    /// A quick click (press and release before the editor reads the press).
-    void click(int x, int y, unsigned int button = 1)
-    {
-        Hand hand;
-        hand.moveTo(x, y);
-        hand.button(button, true);
-        hand.button(button, false);
-        XSync(hand.display, False);
-    }
-
     /// Checks that the calls so far are one gesture on `tag` with at least
     /// one change, the last automated value being the effect's.
     void expectGesture(int32_t tag)
@@ -146,8 +76,6 @@ protected:
         vorla::test::expectGesture(editCalls(), tag, plugin->getParameter(tag));
     }
 
-    Display* display = nullptr;
-    Window parent = 0;
     std::unique_ptr<PluginInstance> plugin;
     std::function<void(const HostCall&)> hook;
 };

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -206,5 +207,112 @@ inline Image grabWindow(Display* display, Window window, int width, int height)
     XDestroyImage(x);
     return image;
 }
+
+/// A test with an editor in a real X server: the connection (the test is
+/// skipped without a display or XTest), the host's window the editor lives
+/// in, and the host's idle timer, whose one call each kind of host makes in
+/// its own way (idleOnce).
+class EditorWindowTest : public ::testing::Test
+{
+protected:
+    static constexpr int32_t kWidth = 660;
+    static constexpr int32_t kHeight = 250;
+
+    void SetUp() override
+    {
+        display = connect();
+        if (!display)
+            GTEST_SKIP() << "no X display";
+        int event = 0, error = 0, major = 0, minor = 0;
+        if (!XTestQueryExtension(display, &event, &error, &major, &minor))
+            GTEST_SKIP() << "the X server has no XTest extension";
+        parent = makeParent();
+    }
+
+    void TearDown() override
+    {
+        if (display)
+        {
+            if (parent)
+                XDestroyWindow(display, parent);
+            XCloseDisplay(display);
+        }
+    }
+
+    /// One idle call of the host; what it answers.
+    virtual int idleOnce() = 0;
+
+    /// A top-level window at the screen's origin, as a host's editor window.
+    Window makeParent()
+    {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True; // no window manager moves it
+        attributes.background_pixel = 0x404040;
+        Window w = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
+                                 CopyFromParent, InputOutput, CopyFromParent,
+                                 CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(display, w);
+        XSync(display, False);
+        return w;
+    }
+
+    /// The host's idle timer: an idle call every 5 ms for `ms` milliseconds;
+    /// the last answer.
+    int idleFor(int ms)
+    {
+        int answer = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do
+        {
+            answer = idleOnce();
+            XSync(display, False);
+            sleepMs(5);
+        } while (std::chrono::steady_clock::now() < end);
+        return answer;
+    }
+
+    /// Idles until `done` holds (at most two seconds).
+    bool idleUntil(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 400; ++i)
+        {
+            if (done())
+                return true;
+            idleFor(5);
+        }
+        return done();
+    }
+
+    /// The editor's window: the host window's one child.
+    Window editorWindow()
+    {
+        const auto children = childrenOf(display, parent);
+        return children.size() == 1 ? children[0] : 0;
+    }
+
+    Image screenshot() { return grabWindow(display, editorWindow(), kWidth, kHeight); }
+
+    /// Idles until the window shows `expected` (at most two seconds); the
+    /// number of pixels that still differ.
+    long settleOn(const Image& expected)
+    {
+        long diff = 0;
+        idleUntil([&] { return (diff = differingPixels(screenshot(), expected)) == 0; });
+        return diff;
+    }
+
+    /// A quick click (press and release before the editor reads the press).
+    void click(int x, int y, unsigned int button = 1)
+    {
+        Hand hand;
+        hand.moveTo(x, y);
+        hand.button(button, true);
+        hand.button(button, false);
+        XSync(hand.display, False);
+    }
+
+    Display* display = nullptr;
+    Window parent = 0;
+};
 
 } // namespace vorla::test

@@ -11,7 +11,7 @@
 #include <vector>
 
 // Last: it replaces malloc and friends, whose declarations the headers above
-// bring in with their own exception specifications.
+// bring in with their own noexcept clauses.
 #include "host/counting_allocator.h"
 
 namespace {

@@ -28,9 +28,6 @@ namespace lv2 = vorla::lv2;
 
 namespace {
 
-constexpr int kWidth = 660;
-constexpr int kHeight = 250;
-
 /// The UI library, loaded once.
 const LV2UI_Descriptor* uiDescriptor()
 {
@@ -77,19 +74,15 @@ struct Options
     const char* pluginUri = lv2::kPluginUri;
 };
 
-class Lv2Ui : public ::testing::Test
+class Lv2Ui : public vorla::test::EditorWindowTest
 {
 protected:
     void SetUp() override
     {
-        display = connect();
-        if (!display)
-            GTEST_SKIP() << "no X display";
-        int event = 0, error = 0, major = 0, minor = 0;
-        if (!XTestQueryExtension(display, &event, &error, &major, &minor))
-            GTEST_SKIP() << "the X server has no XTest extension";
+        EditorWindowTest::SetUp();
+        if (IsSkipped())
+            return;
         ASSERT_NE(uiDescriptor(), nullptr);
-        parent = makeParent();
         touch.handle = this;
         touch.touch = [](LV2UI_Feature_Handle h, uint32_t port, bool grabbed) {
             static_cast<Lv2Ui*>(h)->calls.push_back({grabbed ? Call::Grab : Call::Release, port});
@@ -106,26 +99,12 @@ protected:
     void TearDown() override
     {
         closeUi();
-        if (display)
-        {
-            if (parent)
-                XDestroyWindow(display, parent);
-            XCloseDisplay(display);
-        }
+        EditorWindowTest::TearDown();
     }
 
-    Window makeParent()
-    {
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        attributes.background_pixel = 0x404040;
-        Window w = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0,
-                                 CopyFromParent, InputOutput, CopyFromParent,
-                                 CWOverrideRedirect | CWBackPixel, &attributes);
-        XMapRaised(display, w);
-        XSync(display, False);
-        return w;
-    }
+    /// The LV2 host's idle call (ui:idleInterface): non-zero once the
+    /// editor's window is gone.
+    int idleOnce() override { return idle->idle(ui); }
 
     LV2UI_Handle instantiate() { return instantiate(Options{}); }
     LV2UI_Handle instantiate(const Options& options)
@@ -190,48 +169,6 @@ protected:
         uiDescriptor()->port_event(ui, port, sizeof value, 0, &value);
     }
 
-    /// The host's idle timer: idle every 5 ms for `ms` milliseconds; the
-    /// last answer.
-    int idleFor(int ms)
-    {
-        int answer = 0;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        do
-        {
-            answer = idle->idle(ui);
-            XSync(display, False);
-            sleepMs(5);
-        } while (std::chrono::steady_clock::now() < end);
-        return answer;
-    }
-
-    bool idleUntil(const std::function<bool()>& done)
-    {
-        for (int i = 0; i < 400; ++i)
-        {
-            if (done())
-                return true;
-            idleFor(5);
-        }
-        return done();
-    }
-
-    Window editorWindow()
-    {
-        const auto children = childrenOf(display, parent);
-        return children.size() == 1 ? children[0] : 0;
-    }
-
-    long settleOn(const Image& expected)
-    {
-        long diff = 0;
-        idleUntil([&] {
-            return (diff = differingPixels(grabWindow(display, editorWindow(), kWidth, kHeight),
-                                           expected)) == 0;
-        });
-        return diff;
-    }
-
     /// The control writes and touch calls recorded (messages and resizes
     /// left out).
     std::vector<Call> controlCalls() const
@@ -244,15 +181,6 @@ protected:
         return out;
     }
 
-    void click(int x, int y)
-    {
-        Hand hand;
-        hand.moveTo(x, y);
-        hand.button(1, true);
-        hand.button(1, false);
-        XSync(hand.display, False);
-    }
-
     bool released(uint32_t port) const
     {
         for (const Call& c : calls)
@@ -261,8 +189,6 @@ protected:
         return false;
     }
 
-    Display* display = nullptr;
-    Window parent = 0;
     LV2UI_Handle ui = nullptr;
     LV2UI_Widget widget = nullptr;
     const LV2UI_Idle_Interface* idle = nullptr;
