@@ -71,6 +71,20 @@ bool parseParameterValue(const std::string& text, float& value, std::string& err
     return true;
 }
 
+OptionWord splitOptionWord(const std::string& argument)
+{
+    OptionWord word;
+    word.name = argument;
+    if (const auto equals = argument.find('=');
+        argument.rfind("--", 0) == 0 && equals != std::string::npos)
+    {
+        word.name = argument.substr(0, equals);
+        word.value = argument.substr(equals + 1);
+        word.hasValue = true;
+    }
+    return word;
+}
+
 bool takesAmpValue(const std::string& name)
 {
     for (const char* option :

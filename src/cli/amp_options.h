@@ -65,6 +65,16 @@ bool parseReal(const std::string& text, double& result);
 /// A parameter value: a number within 0..1, or on/off, true/false, yes/no.
 bool parseParameterValue(const std::string& text, float& value, std::string& error);
 
+/// A command-line word as an option: "--name=value" split at its first
+/// '='; any other word is the name, without a value.
+struct OptionWord
+{
+    std::string name;
+    std::string value;
+    bool hasValue = false;
+};
+OptionWord splitOptionWord(const std::string& argument);
+
 /// True for the options of this file that take a value.
 bool takesAmpValue(const std::string& name);
 /// --stereo (the one flag without a value).

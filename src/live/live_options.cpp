@@ -10,16 +10,7 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = argv[i];
-        std::string name = argument;
-        std::string value;
-        bool hasValue = false;
-        if (const auto equals = argument.find('=');
-            argument.rfind("--", 0) == 0 && equals != std::string::npos)
-        {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-            hasValue = true;
-        }
+        auto [name, value, hasValue] = cli::splitOptionWord(argument);
         if (name == "--help" || name == "-h")
         {
             options.help = true;

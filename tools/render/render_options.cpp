@@ -46,16 +46,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             continue;
         }
 
-        std::string name = argument;
-        std::string value;
-        bool hasValue = false;
-        if (const auto equals = argument.find('=');
-            argument.rfind("--", 0) == 0 && equals != std::string::npos)
-        {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-            hasValue = true;
-        }
+        auto [name, value, hasValue] = cli::splitOptionWord(argument);
 
         if (name == "--help" || name == "-h")
         {
