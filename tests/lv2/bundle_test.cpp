@@ -70,16 +70,6 @@ PresetList presets()
     return list;
 }
 
-void setPortValue(const char* symbol, void* user, const void* value, uint32_t size, uint32_t type)
-{
-    auto* fx = static_cast<Lv2Instance*>(user);
-    ASSERT_EQ(size, sizeof(float));
-    ASSERT_EQ(type, Lv2World::get().urids.idOf(LV2_ATOM__Float));
-    for (size_t i = 0; i < vorla::lv2::kParameterSymbols.size(); ++i)
-        if (std::strcmp(symbol, vorla::lv2::kParameterSymbols[i]) == 0)
-            std::memcpy(&fx->controls[i], value, sizeof(float));
-}
-
 } // namespace
 
 TEST(Lv2Bundle, IdentityAsTheVstPluginsAndNoLatency)

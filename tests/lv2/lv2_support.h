@@ -77,4 +77,32 @@ inline void runBlock(host::PluginInstance& fx, const float* in1, const float* in
     out.right.insert(out.right.end(), o2.begin(), o2.end());
 }
 
+// lilv's port value callbacks (state save, restore, presets): the
+// instance's control ports by symbol.
+inline const void* portValue(const char* symbol, void* user, uint32_t* size, uint32_t* type)
+{
+    auto* fx = static_cast<Lv2Instance*>(user);
+    for (size_t i = 0; i < lv2::kParameterSymbols.size(); ++i)
+        if (std::strcmp(symbol, lv2::kParameterSymbols[i]) == 0)
+        {
+            *size = sizeof(float);
+            *type = Lv2World::get().urids.idOf(LV2_ATOM__Float);
+            return &fx->controls[i];
+        }
+    *size = 0;
+    *type = 0;
+    return nullptr;
+}
+
+inline void setPortValue(const char* symbol, void* user, const void* value, uint32_t size,
+                         uint32_t type)
+{
+    auto* fx = static_cast<Lv2Instance*>(user);
+    ASSERT_EQ(size, sizeof(float));
+    ASSERT_EQ(type, Lv2World::get().urids.idOf(LV2_ATOM__Float));
+    for (size_t i = 0; i < lv2::kParameterSymbols.size(); ++i)
+        if (std::strcmp(symbol, lv2::kParameterSymbols[i]) == 0)
+            std::memcpy(&fx->controls[i], value, sizeof(float));
+}
+
 } // namespace vorla::test

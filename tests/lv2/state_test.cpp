@@ -53,32 +53,6 @@ Stereo renderSome(Lv2Instance& fx, size_t frames = 6000)
     return out;
 }
 
-// lilv's port value callbacks: the instance's control ports by symbol.
-const void* portValue(const char* symbol, void* user, uint32_t* size, uint32_t* type)
-{
-    auto* fx = static_cast<Lv2Instance*>(user);
-    for (size_t i = 0; i < vorla::lv2::kParameterSymbols.size(); ++i)
-        if (std::strcmp(symbol, vorla::lv2::kParameterSymbols[i]) == 0)
-        {
-            *size = sizeof(float);
-            *type = Lv2World::get().urids.idOf(LV2_ATOM__Float);
-            return &fx->controls[i];
-        }
-    *size = 0;
-    *type = 0;
-    return nullptr;
-}
-
-void setPortValue(const char* symbol, void* user, const void* value, uint32_t size, uint32_t type)
-{
-    auto* fx = static_cast<Lv2Instance*>(user);
-    ASSERT_EQ(size, sizeof(float));
-    ASSERT_EQ(type, Lv2World::get().urids.idOf(LV2_ATOM__Float));
-    for (size_t i = 0; i < vorla::lv2::kParameterSymbols.size(); ++i)
-        if (std::strcmp(symbol, vorla::lv2::kParameterSymbols[i]) == 0)
-            std::memcpy(&fx->controls[i], value, sizeof(float));
-}
-
 } // namespace
 
 TEST(Lv2State, OnePortablePropertyHoldingTheProgramRecord)
