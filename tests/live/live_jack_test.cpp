@@ -2,11 +2,11 @@
 // the test's own): a player feeds it audio and MIDI and records what comes
 // back, and the result is held against vorla-render and against a plain
 // convolution; the errors a player meets; the settings it remembers.
+#include "host/sound_files.h"
 #include "live/jack_harness.h"
 #include "rig/impulse_response.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <signal.h>
 
@@ -50,30 +50,7 @@ std::vector<float> guitarPart(double seconds, double lead = 0.0)
 
 bool writeMono(const std::string& path, const std::vector<float>& x)
 {
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
-    const bool ok = sf_writef_float(file, x.data(), sf_count_t(x.size())) == sf_count_t(x.size());
-    return sf_close(file) == 0 && ok;
-}
-
-std::vector<float> readMono(const std::string& path)
-{
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
-        return {};
-    std::vector<float> all(size_t(info.frames * info.channels));
-    sf_readf_float(file, all.data(), info.frames);
-    sf_close(file);
-    std::vector<float> first(size_t(info.frames));
-    for (size_t i = 0; i < first.size(); ++i)
-        first[i] = all[i * size_t(info.channels)];
-    return first;
+    return writeSound(path, {x}, kRate);
 }
 
 std::string slurp(const std::string& path)
@@ -214,7 +191,7 @@ protected:
         args.insert(args.end(), {"--quiet", in, out});
         std::string error;
         EXPECT_EQ(runProgram(kRender, args, environment(), dir, 60000, &error), 0) << error;
-        return readMono(out);
+        return readFirstChannel(out);
     }
 
     std::string dir;

@@ -2,9 +2,9 @@
 // WAV file through the bundle, found through LV2_PATH as an installed
 // bundle is, and its output equals the VST 2.4 plug-in's for the same file,
 // settings and block size bit for bit.
+#include "host/sound_files.h"
 #include "lv2/lv2_support.h"
 
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -29,36 +29,6 @@ struct LvPath
     fs::path folder;
 };
 
-bool writeFloatWav(const fs::path& path, const std::vector<float>& samples, int rate)
-{
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
-    sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
-    return true;
-}
-
-/// The first channel of a file.
-std::vector<float> readFirstChannel(const fs::path& path)
-{
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
-        return {};
-    std::vector<float> all(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(file, all.data(), info.frames);
-    sf_close(file);
-    std::vector<float> first;
-    for (size_t i = 0; i < all.size(); i += static_cast<size_t>(info.channels))
-        first.push_back(all[i]);
-    return first;
-}
-
 } // namespace
 
 TEST(Lv2File, ProcessesAFileAsTheVstPluginDoes)
@@ -72,7 +42,7 @@ TEST(Lv2File, ProcessesAFileAsTheVstPluginDoes)
     LvPath path;
     const fs::path in = path.folder / "in.wav";
     const fs::path out = path.folder / "out.wav";
-    ASSERT_TRUE(writeFloatWav(in, input, kRate));
+    ASSERT_TRUE(writeSound(in, {input}, kRate));
 
     const std::string command = "LV2_PATH='" + path.folder.string() + "' lv2file -b " +
                                 std::to_string(kBlock) + " -c 1:in_1 -c 1:in_2" +

@@ -2,9 +2,8 @@
 // convolution to hold the engine against.
 #pragma once
 
+#include "host/sound_files.h"
 #include "rig/impulse_response.h"
-
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -25,26 +24,6 @@ inline std::vector<float> testResponse(std::size_t length, double rate, double f
                             0.3 * std::exp(-t / 0.001));
     }
     return response;
-}
-
-/// Writes channels (equal lengths) to `path` in `format` (SF_FORMAT_*).
-inline bool writeSound(const std::string& path, const std::vector<std::vector<float>>& channels,
-                       int rate, int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT)
-{
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = int(channels.size());
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
-    std::vector<float> interleaved(channels[0].size() * channels.size());
-    for (std::size_t i = 0; i < channels[0].size(); ++i)
-        for (std::size_t c = 0; c < channels.size(); ++c)
-            interleaved[i * channels.size() + c] = channels[c][i];
-    const sf_count_t frames = sf_count_t(channels[0].size());
-    const bool ok = sf_writef_float(file, interleaved.data(), frames) == frames;
-    return sf_close(file) == 0 && ok;
 }
 
 /// y = x * h, in double, as long as x.
