@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time factor by block size: what a host's buffer size costs.  Live
 // players monitor at 16 to 64 frames per block, a DAW mixes at 256 and
 // more; every block fills and drains the model's pipeline, so the small

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time factor of the whole amplifier: audio seconds processed per CPU
 // second on one core, for a mono and a stereo instance, at 44.1 and 96 kHz,
 // LowQ and HighQ, each voicing, on a plucked-string signal and on silence.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-call cost of the per-sample DSP primitives, at the processing rate of
 // 44.1 kHz with 4x oversampling, driven by sines of realistic level.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a host pays to create an instance of the built plug-in, the way a
 // host's scanner or a project with many tracks does it: load the library
 // once, then VSTPluginMain + effClose per instance, and the same with the

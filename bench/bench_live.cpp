@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-live's process callback without JACK: one period of 64 frames at
 // 48 kHz through gate, amplifier, cabinet and mute, as LiveEngine runs it.
 // The time of a block against the period's 1.33 ms is the callback's share

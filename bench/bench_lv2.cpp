@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a block costs through each door of the built plug-ins: the LV2
 // plug-in's run (its control ports looked at, the block, the notify port
 // written) against the VST 2.4 plug-in's processReplacing, the same signal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_signal.h - the test signal of the amplifier benchmarks.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # ByteArrays.cmake - what the embedding scripts (EmbedResources.cmake,
 # EmbedFiles.cmake) share: a file as a C++ byte array, and writing the
 # generated source only when its content changed (so dependants are not

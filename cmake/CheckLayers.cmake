@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that every source file under SOURCE_DIR/src includes only the
 # folders its layer may use.  The rules are the table between the markers
 # "<!-- layers -->" and "<!-- /layers -->" in RULES_FILE (the README), so they

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CheckModule.cmake - the checks every loadable module of ours must pass,
 # for the tests' scripts (tests/plugin/check_exports.cmake,
 # tests/lv2/check_lv2_exports.cmake).  Needs NM, READELF and STATIC_RUNTIME.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # EmbedFiles.cmake - writes a C++ source holding named files as byte arrays.
 #
 # Run as a script at build time:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # EmbedResources.cmake - writes a C++ source holding files as byte arrays.
 #
 # Run as a script at build time:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # ResourceList.cmake - the editor's resource list (resources/CMakeLists.txt)
 # is a flat list of triples <id> <type> <file>.
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Toolchain file: 64-bit Windows (x86_64-w64-mingw32) cross-built on Debian
 # with mingw-w64 (packages g++-mingw-w64-x86-64-posix, binutils-mingw-w64-x86-64).
 #

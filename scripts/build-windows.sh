@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the Windows plug-in on Debian: build-win/vorla.dll, a 64-bit
 # VST 2.4 DLL exporting VSTPluginMain and main, with its C and C++ runtimes
 # linked in (mingw-w64, cmake/mingw-w64-x86_64.cmake).

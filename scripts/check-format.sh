@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that every tracked C and C++ file matches .clang-format (Debian 12's
 # clang-format 14).  Prints the files that do not and exits 1; fix them with
 #   git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format -i

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The main job: builds the plug-in (VST 2.4: build/vorla.so; LV2: the bundle
 # build/vorla.lv2/), the offline renderer and the demo DI clip in build/,
 # then reamps the clip through the amplifier's three voicings into out/ and

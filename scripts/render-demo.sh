@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the bundled demo DI guitar clip through the amplifier's three
 # voicings: out/di_guitar_clean.wav, out/di_guitar_crunch.wav and
 # out/di_guitar_overdrive.wav (32-bit float WAV, 44.1 kHz, with one second of

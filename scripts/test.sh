@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Vorla and runs every test:
-#   0. the format check (scripts/check-format.sh);
+#   0. the format and licence checks (scripts/check-format.sh,
+#      scripts/check-licence.sh);
 #   1. the release build in build/ (the same binaries the demo uses), all suites;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, all suites;
 #   3. a ThreadSanitizer build in build-tsan/: the editor stress test and the
@@ -17,8 +19,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-echo "== format check"
+echo "== format and licence checks"
 scripts/check-format.sh
+scripts/check-licence.sh
 
 jobs="${VORLA_JOBS:-2}"
 source scripts/xvfb.sh

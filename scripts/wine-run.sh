@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Windows program of the cross-built tree under Wine:
 #
 #   scripts/wine-run.sh --prefix DIR PROGRAM.exe [ARGS...]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the test and demo scripts: gives the run an X server.
 # With DISPLAY set (a desktop, or CI that provides one) nothing happens.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Linux build's reference files for the Windows test suites:
 #   cmake -DLINUX_BUILD=<Linux build tree> -DOUTPUT=<dir> -P linux_reference.cmake
 #

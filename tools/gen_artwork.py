@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generates the editor's images in resources/images.
 
     /usr/bin/python3 tools/gen_artwork.py [OUTPUT_DIR]

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generates Vorla's built-in speaker cabinets in resources/cabinets.
 
     /usr/bin/python3 tools/gen_cabinets.py [OUTPUT_DIR]

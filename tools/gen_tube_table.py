@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generate resources/tube_table.txt, the sampled power-tube transfer curve.
 
 Usage (run by hand from the repository root; the output is committed):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Setting up one side of the amplifier: zero state, the stage operating
 // points and the designs at the processing rate.
 #include "chain/amp_channel.h"

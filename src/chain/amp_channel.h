@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // amp_channel.h - the whole per-side state of the amplifier.
 //
 // One AmpChannel is one complete amplifier: the preamp voicing filters, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // amp_controls.h - what the amplifier reads of its controls, and when.
 //
 // The continuous knobs hold still for a block: the caller takes them once at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // amplifier.h - the whole amplifier of one effect instance: both sides, the
 // oversampler's work space and the block loop.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // block_io.h - what happens to a sample where it crosses between the host
 // and the amplifier.
 //

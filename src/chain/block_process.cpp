@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A span through the amplifier: in, up, the model on the lane layout the
 // processor allows, down, out.
 //

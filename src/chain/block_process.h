@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // block_process.h - a block of host samples through the amplifier, span by
 // span, on the code the processor allows.
 //

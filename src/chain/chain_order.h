@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chain_order.h - the order in which one oversampled sample passes the
 // amplifier, written down once.
 //

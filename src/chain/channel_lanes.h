@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // channel_lanes.h - a side's filters in lanes, and running the voicing
 // tables (chain/voicing_tables.h) on one sample.
 //

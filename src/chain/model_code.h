@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // model_code.h - which compiled code the amplifier's model runs on.
 //
 // The model is compiled several times over: for SSE2 (every x86-64

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // oversampler.h - the half-band cascades that raise host samples to the
 // model's rate and bring the model's samples back.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pipeline.h - the model over a span of oversampled samples, as one
 // software-pipelined loop.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stage_lanes.h - the three triode stages of a pipelined iteration (of one
 // side, or of both) stepped as lanes of SIMD registers.
 //

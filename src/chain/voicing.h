@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // voicing.h - which preamp voicing the channel switches select.
 //
 // The amplifier has two channels: the first is Clean or Crunch (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // voicing_tables.h - what the amplifier is made of.
 //
 // The preamp voicings are data: each is one table of its signal path (the

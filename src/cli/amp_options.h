@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // amp_options.h - the command-line words every Vorla program takes for the
 // amplifier and what goes around it: --set, --program, --chunk, --channel,
 // --quality, --stereo, --gate and --cab.  vorla-render and vorla-live parse

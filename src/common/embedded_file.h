@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // embedded_file.h - a file compiled into a program as bytes (tables written
 // at build time by cmake/EmbedFiles.cmake).
 #pragma once

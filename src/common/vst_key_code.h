@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vst_key_code.h - a key event as VST 2.4 hosts pass it to an editor.
 //
 // A leaf of its own: the plug-in interface builds these from effEditKeyDown

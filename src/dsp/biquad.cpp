@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Biquad designs: bilinear transform with prewarping.
 #include "dsp/biquad.h"
 

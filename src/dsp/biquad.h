@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Second-order IIR sections (biquads) for the tone shaping of the chain.
 //
 // What it models: analogue second-order low-pass, low-shelf, peaking and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Converts the tube transfer curve (resources/tube_table.txt, 4000 lines
 # "x y" printed with %.17g) into a C++ array compiled into vorla_dsp, so the
 # plug-in never reads the table at run time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // exact_exp.cpp - does this process's std::exp round as the fused form?
 #include "dsp/exact_exp.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // exact_exp.h - exp without a library call, bit for bit the C library's.
 //
 // The Crunch and Overdrive voicings' shaper takes one exp per positive

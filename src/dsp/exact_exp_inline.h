@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // exact_exp_inline.h - the library's exp as inline code (dsp/exact_exp.h).
 //
 // exact_exp::exp<true> is the fused form: it inlines only into code compiled

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Half-band coefficient tables.
 //
 // Each table is a polyphase allpass half-band design: the

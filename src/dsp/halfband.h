@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Polyphase IIR half-band filters for 2x up- and down-sampling.
 //
 // What it models: a half-band low-pass H(z) = 0.5 (A(z^2) + z^-1 B(z^2)),

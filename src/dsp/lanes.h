@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lane types: the sample types every per-sample primitive is written for.
 //
 // Each primitive (the triode step, the tube-curve lookup, the biquad, the

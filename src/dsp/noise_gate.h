@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // noise_gate.h - a noise gate for a guitar's input: quiet between notes,
 // untouched while a note sounds.
 //

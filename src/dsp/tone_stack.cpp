@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tone stack: component storage and the coefficient computation.
 #include "dsp/tone_stack.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Passive three-knob tone stack (treble, bass, middle) with a contour control.
 //
 // What it models: the classic passive stack of a treble pot R1, bass pot R2,

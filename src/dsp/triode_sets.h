@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four triode stage designs of the preamplifier: a plate-voltage curve
 // and a component set each.  Every stage instance of the chain is built from
 // one of them (S1: first clean and crunch stages, S2: input stage, S3: first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Triode stage set-up: operating point and rate-dependent coefficients.
 #include "dsp/triode_stage.h"
 

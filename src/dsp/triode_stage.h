@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Common-cathode triode gain stage, simulated at circuit level.
 //
 // What it models: a triode with a grid series resistor Rg, a cathode

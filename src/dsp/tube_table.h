@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power-stage transfer curve: a sampled, inverting, saturating tube curve.
 //
 // What it models: the static transfer of the power stage, from the drive at

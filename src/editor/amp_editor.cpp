@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // amp_editor.cpp - the amplifier's editor.
 //
 // parameterChanged against close, without a lock on the calling (audio)

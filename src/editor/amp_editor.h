@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // amp_editor.h - the amplifier's editor: the 660 x 250 panel with nine
 // film-strip knobs, five lamp buttons and the channel switch, one control
 // per parameter, in a window of its own inside a parent window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // edit_host.h - what the editor needs of whoever hosts it: a place to send
 // the user's gestures.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // editor_layout.cpp - builds the editor's controls from the control table.
 #include "editor/editor_layout.h"
 

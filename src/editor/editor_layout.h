@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // editor_layout.h - the editor's fifteen controls: where they sit, which
 // bitmap each shows and which parameter each stands for.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // host_text.h - bounded copies of text into buffers the host owns.
 //
 // The VST 2.4 convention gives every text a character limit and expects the

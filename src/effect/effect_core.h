@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // effect_core.h - the amplifier behind every door: the controls
 // (EffectState) and the amplifier they drive, with the one block call every
 // format and application makes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // effect_listener.h - how the effect core tells others that a value changed.
 //
 // An editor, a format adapter or an application registers a listener with

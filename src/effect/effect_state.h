@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // effect_state.h - everything the user controls, apart from the audio: the
 // fifteen parameter values, the switch flags derived from them, the knob
 // memories of the three voicings, the bank of ten programs, the texts a host

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // identity.h - what the amplifier calls itself, the same through every door
 // (the VST 2.4 plug-in, the LV2 plug-in, the standalone application).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "effect/parameter_text.h"
 
 #include "effect/bounded_text.h"

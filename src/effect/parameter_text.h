@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // parameter_text.h - parameter values as text, the way hosts show them.
 //
 // A value gets eight characters: sign, digits and the decimal point all

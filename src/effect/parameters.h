@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // parameters.h - the fifteen automatable parameters of the amplifier.
 //
 // Every parameter is a normalised float 0..1.  Six of them are two-state

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program record: which memory field remembers which parameter, the
 // fresh program, and the checks and copies every load and save uses.
 #include "effect/program.h"

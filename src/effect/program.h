@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // program.h - one stored program and the per-voicing knob memories.
 //
 // A `VorlaProgram` is both an entry of the effect's bank and the chunk the

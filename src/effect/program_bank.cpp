@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Programs, names and state blobs.
 //
 // A state blob is the raw bytes of one program record or of the whole bank.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rate handler: the host rate and the quality switch choose how far the
 // amplifier model is oversampled, and everything whose coefficients depend
 // on the processing rate is designed for it.

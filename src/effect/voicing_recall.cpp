@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a parameter write does: the stored value, the switch flags, the knob
 // memories of the three voicings and their recall.
 //

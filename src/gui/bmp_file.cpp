@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bmp_file.cpp - reads the uncompressed Windows bitmap files that hold the
 // plain (opaque) images.
 //

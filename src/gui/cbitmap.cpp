@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cbitmap.cpp - images from the library's resources: PNG images decoded by
 // the platform's decoder and premultiplied here, plain bitmaps loaded opaque.
 #include "gui/cbitmap.h"

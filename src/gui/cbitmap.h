@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cbitmap.h - the toolkit's image, loaded from one resource of the library.
 //
 // A resource of type "PNG" is decoded (libpng on Linux, the Windows Imaging

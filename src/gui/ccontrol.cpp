@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ccontrol.cpp - controls: the value, its dirty test, and the three leaf
 // controls the editor uses.
 #include "gui/ccontrol.h"

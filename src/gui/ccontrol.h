@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ccontrol.h - controls: views that hold a value the user changes with the
 // mouse, the wheel or the arrow keys, and report it to one listener.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cdrawcontext.cpp - drawing contexts over rasters.
 #include "gui/cdrawcontext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cdrawcontext.h - drawing contexts: a view of a raster with a drawing offset,
 // a clip rectangle, colours and a pen.
 //

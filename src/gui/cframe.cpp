@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cframe.cpp - the root of the view tree and its window.
 #include "gui/cframe.h"
 

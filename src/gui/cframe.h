@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cframe.h - the root of the view tree, bound to a window of the host.
 //
 // The frame is a container the size of the editor.  It owns a back buffer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cview.cpp - views and containers of views.
 #include "gui/cview.h"
 

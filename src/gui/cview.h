@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cview.h - the toolkit's base: the reference-counted object, the view and
 // the container of views.
 //

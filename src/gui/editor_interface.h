@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // editor_interface.h - what the frame needs of the editor that owns it.
 //
 // The toolkit knows nothing of the effect; the plug-in's editor class

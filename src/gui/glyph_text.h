@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glyph_text.h - text drawn from a glyph atlas: an image of a monospace
 // font's printable ASCII characters (32..126) side by side in equal cells,
 // one row of cells per colour.  The atlas is made ahead of time from a free

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gui_types.h - the small value types of the widget toolkit: rectangle,
 // point, colour, the mouse button-state word and the container-check message.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // image_decoding.h - turning the library's image resources into pixels.
 //
 // Two kinds of resource hold the editor's images (gui/resources.h): "PNG"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // platform.cpp - the built-in platform: windows, ticks and sleeps from the
 // platform files the build compiled in (gui/x11 or gui/win32).
 #include "gui/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // platform.h - what the toolkit needs from the window system, kept free of any
 // window-system type.  One implementation per platform, chosen by the build:
 // gui/x11 (Linux; the only code that includes Xlib) or gui/win32 (Windows; the

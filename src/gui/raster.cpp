@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // raster.cpp - block operations of the in-memory BGRA raster.
 #include "gui/raster.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // raster.h - the toolkit's pixel surface: a 32-bit premultiplied BGRA image
 // held in memory, with the handful of block operations the views need.
 //

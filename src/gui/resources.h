@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // resources.h - the images the library carries.
 //
 // Every file of resources/images is a resource of the library with a number

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // top_level_window.h - a window of the application's own on the desktop, for
 // a program that is not hosted (vorla-live): titled, closable, holding the
 // frames of the editor and other panels as child windows.

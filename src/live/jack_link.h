@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // jack_link.h - vorla-live's JACK client: the ports, the callbacks and the
 // connections.  The process callback hands the block to LiveEngine and does
 // nothing else; the other callbacks only set atomics for the control thread.

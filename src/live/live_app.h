@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_app.h - vorla-live as a whole: the effect core, the rig, the JACK
 // client, the settings and the window, and the control thread's loop that
 // ties them together.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_controls.h - what the window's strip shows and changes, as the
 // application offers it.  The strip (strip_view.h) knows nothing of JACK,
 // files or threads: it reads these values and calls these functions on the

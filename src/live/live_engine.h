@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_engine.h - what the JACK process callback runs: the gate, the
 // amplifier core, the cabinet, mute and the meters, and the MIDI of the
 // block.  It is the audio side of vorla-live, apart from JACK itself so that

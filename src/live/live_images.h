@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_images.h - the strip's images (resources/live, made by
 // tools/gen_artwork.py --live), compiled into vorla-live.
 #pragma once

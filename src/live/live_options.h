@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_options.h - the command line of vorla-live.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_settings.h - what vorla-live remembers between runs: the bank and the
 // current program (and with them every knob), the ports it was connected
 // to, the gate, the cabinet and mute.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_window.h - vorla-live's window: a top-level window titled "Vorla"
 // holding the amplifier's editor (the plug-in's 660 x 250 panel) and the
 // strip below it.

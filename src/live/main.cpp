@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-live - the Vorla amplifier as a JACK application: plug in a guitar
 // and play, with a noise gate and a cabinet, without a DAW.
 #include "live/live_app.h"

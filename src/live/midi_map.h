@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // midi_map.h - what vorla-live does with the MIDI it receives: the foot
 // controller's map.  One table, read by the audio thread and printed by
 // --help, so the two cannot disagree.

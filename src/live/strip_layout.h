@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // strip_layout.h - where things are on vorla-live's strip, the 660 x 64 panel
 // below the editor.  The artwork (tools/gen_artwork.py --live, STRIP) draws
 // the recessed windows at the same places; keep the two in step.

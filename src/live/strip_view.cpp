@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "live/strip_view.h"
 
 #include "gui/cbitmap.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // strip_view.h - vorla-live's strip below the editor, in the editor's
 // artwork: input meter and input port, gate on/off and threshold, cabinet
 // on/off and choice, program with previous/next, output meter, mute, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // entry.cpp - the LV2 plug-in's one exported symbol, lv2_descriptor, and
 // the C calls of the descriptor and the state interface, each passed on to
 // the instance (lv2_amp.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lv2_amp.h - the amplifier as an LV2 plug-in instance: the LV2 calls mapped
 // onto one EffectCore.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lv2_ports.h - what the LV2 plug-in, its UI and the generator of its Turtle
 // files agree on: the URIs, the port indices and symbols, the messages.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lv2_urids.h - the URIs the plug-in and its UI exchange messages with, as
 // the host's URID map numbers them, and the one message each side reads.
 //

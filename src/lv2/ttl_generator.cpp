@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ttl_generator.cpp - writes the bundle's Turtle files from the effect core,
 // so the ports, their names and defaults and the presets are what the
 // amplifier itself says, never a second copy kept by hand.

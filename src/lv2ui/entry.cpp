@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // entry.cpp - the LV2 UI library's one exported symbol, lv2ui_descriptor,
 // and the C calls of the descriptor and the idle interface, each passed on
 // to the editor (lv2_editor.h).  The host calls all of them on its UI

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "lv2ui/lv2_editor.h"
 
 #include "effect/program.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lv2_editor.h - the amplifier's editor as an LV2 UI: an AmpEditor in the
 // host's window (ui:parent), over a mirror of the plug-in's state.
 //

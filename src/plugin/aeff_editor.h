@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // aeff_editor.h - the basic editor of a VST 2.4 effect: a back pointer to
 // the effect and the host's parent window.  Every operation answers "not
 // supported"; the bitmap editor (editor/) gives them their meaning.

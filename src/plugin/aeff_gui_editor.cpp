@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/aeff_gui_editor.h"
 
 #include "gui/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // aeff_gui_editor.h - the bitmap editor base of a VST 2.4 effect: a fixed
 // size for the host, and the host's side of an editor's gestures.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/audio_effect.h"
 
 #include "effect/bounded_text.h"

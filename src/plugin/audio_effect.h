@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // audio_effect.h - the basic VST 2.4 effect: the AEffect record the host
 // holds, the first layer of the dispatcher (opcodes 0..24), the host-callback
 // wrappers of the 1.0 interface and the text helpers for parameter displays.

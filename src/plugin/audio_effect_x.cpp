@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/audio_effect_x.h"
 
 #include "plugin/aeff_editor.h"

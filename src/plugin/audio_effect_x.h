@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // audio_effect_x.h - the VST 2.x extensions of the effect base: the second
 // layer of the dispatcher (opcodes 25..79), the capability answers and the
 // 2.x host-callback wrappers.  It adds operations but no data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // editor_link.h - what the effect needs of its bitmap editor beyond the
 // basic editor interface: to be told of every parameter write.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exported entry of the plug-in library.
 //
 // Hosts look up `VSTPluginMain`; some older ones look up `main`.  Both names

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The loadable plug-in: build/vorla.so (the Windows DLL: module_win32.cmake).
 #
 # Hosts load it with dlopen and look up VSTPluginMain (or main).  It carries

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // module.h - where the plug-in library itself lives in the process.
 //
 // The library records its own handle when the platform's loader notifies it

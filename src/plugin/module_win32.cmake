@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The loadable plug-in on Windows: build-win/vorla.dll, 64-bit.
 #
 # Hosts load it with LoadLibrary and look up VSTPluginMain (or main) with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/sd_editor.h"
 
 #include "plugin/vorla.h"

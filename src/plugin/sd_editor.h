@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sd_editor.h - the amplifier's editor as a VST 2.4 host sees it: the
 // format-neutral editor (vorla::AmpEditor) behind the host's editor opcodes.
 //

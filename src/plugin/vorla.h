@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla.h - the amplifier as a VST 2.4 effect.
 //
 // One Vorla object is one plug-in instance: the VST 2.4 shell (the record,

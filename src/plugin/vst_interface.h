@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vst_interface.h - the VST 2.4 binary interface as this plug-in uses it.
 //
 // Written from the publicly documented record layout and opcode numbers of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cabinet.h - the cabinet after the amplifier, as the audio thread sees it:
 // the engine playing now, one handed over by another thread, and the fades
 // between them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cabinet_catalog.h - the cabinets a player can choose: the built-in ones
 // (made by tools/gen_cabinets.py, compiled into the program) and the
 // responses in the user's cabinet folder.

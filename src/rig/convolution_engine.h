@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // convolution_engine.h - one prepared impulse response in zita-convolver,
 // ready for the audio thread: two channels in, two out.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // impulse_response.h - a cabinet's impulse response: read from a file (WAV,
 // FLAC, AIFF, anything libsndfile reads) or from bytes compiled into the
 // program, then prepared for a host rate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rig.h - what a guitarist puts around the amplifier: a noise gate before it
 // and a speaker cabinet after it.  The same code plays live (vorla-live) and
 // offline (vorla-render).

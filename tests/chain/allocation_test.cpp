@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // processReplacing allocates nothing: the allocator is replaced for this
 // whole test program (host/counting_allocator.h) and counts the calls made
 // while a flag is up.

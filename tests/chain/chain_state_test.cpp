@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chain state on a directly created effect: the construction order, the
 // rate design's invariants, voicing switches, and the oversampling cascade
 // against a sample-by-sample reference written here from the circuit's

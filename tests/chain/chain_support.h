@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the amplifier-chain tests: deterministic test signals and
 // renders through the built plug-in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden outputs: short renders of every voicing at every oversampling
 // factor, mono and stereo, compared bit for bit with checked-in files.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real hosts call the effect from several threads at once: the audio thread
 // processes while the user-interface thread switches quality, mono/stereo
 // and programs, loads chunks and even changes the sample rate.  No block may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A hostile host, through the plug-in's entry point: parameter storms with
 // values no knob can have, every common rate and block size, bursts of
 // non-finite or absurd input.  Whatever it does, the output stays finite and

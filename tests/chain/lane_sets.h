@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lane_sets.h - the instruction sets this processor can run the model on,
 // for tests that compare them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model loops against each other: every lane layout must give the bits
 // of the one-side loop (which the reference-cascade test ties to
 // processPair), whatever the voicing changes and block lengths.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The software-pipelined model against the reference path, sample by
 // sample, on runs no host can produce on purpose: the switches changing
 // from one oversampled pair to the next (a host thread writing while a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // processReplacing as a host drives it: block handling, mono and stereo,
 // the output level, block splits, switches without effect, the tone
 // controls' block timing, bad input, and finite output at every rate.

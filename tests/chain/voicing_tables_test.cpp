@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voicing tables: what the rest of the chain derives from them holds
 // every stage and biquad of a side exactly once.
 #include "chain/voicing_tables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inline exp against the C library's: every argument gives std::exp's
 // bits, in the fast range (all 128 table rows, both signs), at its edges and
 // off it (tiny, huge, infinite, NaN).  glibc's two builds are told apart:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layout and constant checks.  (Every header is the first include of some
 // test or library file, so each also compiles on its own.)
 #include "dsp/model_constants.h"

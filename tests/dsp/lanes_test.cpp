@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every primitive in SIMD lanes against the one-sample version: each lane
 // of every lane width must give exactly the scalar bits, on ordinary signals
 // and on the branch edges (grid current, cut-off, supply limit, cathode

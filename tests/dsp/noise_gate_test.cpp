@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The noise gate's timing: opening, holding, releasing, and the two
 // thresholds that keep it from chattering.
 #include "dsp/noise_gate.h"

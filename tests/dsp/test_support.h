@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the DSP and chain tests: exact comparison, and sine fitting
 // for steady-state response points.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format-neutral editor over an effect state, with a recording edit
 // host in place of a plug-in format and a fake window system: what it shows,
 // what a gesture sends, and that it sets nothing on the effect by itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // click_targets.h - a point on each lamp button and on both halves of the
 // channel switch, in editor coordinates, and the value a click there must
 // leave.  The X11 and the Win32 editor tests click the same points.

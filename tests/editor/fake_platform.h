@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fake_platform.h - a window system for editor tests that need none: every
 // parent handle gives a window that keeps count of what was shown, the
 // pointer and buttons are whatever the test sets, and time is a counter the

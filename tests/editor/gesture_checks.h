@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gesture_checks.h - the edit gestures (begin, automate ..., end) among the
 // calls a plug-in made to its host, as the editor tests check them.  A call
 // is any record with opcode, index and opt: the library host's HostCall or

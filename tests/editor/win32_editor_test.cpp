@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor of vorla.dll in a Win32 window (Windows build only; run under
 // Wine), driven the way a Windows host drives it: the test host creates a
 // top-level window, passes its HWND to effEditOpen, runs a message loop with

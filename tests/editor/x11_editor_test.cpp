@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor of the built plug-in in a real X server, driven the way a Linux
 // host drives it: the test creates a top-level window, passes its id to
 // effEditOpen, calls effEditIdle from its "UI thread" and sends real pointer

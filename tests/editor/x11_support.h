@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // x11_support.h - what the tests that drive an editor in a real X server
 // share: a connection, the user's hand (XTest), window trees, the pixels of
 // a window, and vorla-snapshot's image of the editor to compare them with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An effect core created directly (no library, no entry, no format), for
 // tests that look at state a host cannot see: switch flags, memories, rate
 // values, the amplifier's sides.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chunks a host may hand over: random bytes, records with values that are not
 // numbers, sizes that do not fit - each in a buffer that ends where readable
 // memory ends, so any read beyond the chunk faults.  A refused chunk changes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter storage, names, labels and display texts, through the entry.
 #include "effect/parameters.h"
 #include "host/loaded_plugin.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rate handler: oversampling factor, processing rate and period.
 #include "effect/direct_core.h"
 

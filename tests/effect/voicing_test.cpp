@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switch flags, per-voicing knob memories and their recall.
 #include "effect/direct_core.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmaps: PNG decoding with its transformations and premultiplication, the
 // plain bitmap files, the embedded resources, and drawing with a source
 // offset.

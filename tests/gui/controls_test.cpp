@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls driven through a frame with a scripted pointer and button state.
 #include "gui/cbitmap.h"
 #include "gui/ccontrol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame: drawing through the back buffer, idle updates, focus, modal
 // view, platform notifications, and the editor's layout on it.
 #include "editor/editor_layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-image-dump - writes the editor's images as the Linux build loads them,
 // for the Windows test suite to compare its own loading with.
 //

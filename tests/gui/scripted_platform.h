@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // scripted_platform.h - a platform for headless toolkit tests.
 //
 // Each call of mouseButtons() consumes one scripted step: the button word it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-snapshot run as a child process: the image it writes and its answers
 // to bad arguments.
 #include <gtest/gtest.h>

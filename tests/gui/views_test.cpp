@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Views, containers, drawing contexts and the raster they draw into.
 #include "gui/cbitmap.h"
 #include "gui/ccontrol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows build's images (Windows build only, under Wine): the toolkit
 // loads the editor's images from vorla.dll's resources - the background
 // (bitmap 128) with LoadBitmapA, the PNG images decoded by the Windows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // counting_allocator.h - malloc and its relatives (and the global operator
 // new) replaced for the whole test program, counting the calls made while
 // a flag is up.  Include it in exactly one file of a test program.

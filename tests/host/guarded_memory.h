@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory for a test to hand to the plug-in whose last byte is the last one
 // the process may read: the page after it is inaccessible, so any read past
 // the end faults at once instead of going unnoticed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lilv_host.h - a small LV2 host for the tests, built on Debian's lilv: it
 // loads the bundle from the build tree, instantiates the plug-in with a
 // URID map, connects every port to buffers of its own and runs blocks, the

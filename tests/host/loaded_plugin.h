@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // loaded_plugin.h - shared helpers for tests that drive the built plug-in
 // through its exported entry, the way a host does.
 #pragma once

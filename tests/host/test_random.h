@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A deterministic random source for tests: the same bits on every machine.
 #pragma once
 

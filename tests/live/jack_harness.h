@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // jack_harness.h - what the live tests need around vorla-live: a JACK server
 // of their own (jackd with the dummy driver, under a name no other test
 // uses), vorla-live run as a child process, and a player - two JACK clients

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process callback's work, block by block and without JACK: what MIDI
 // does, and that nothing of it allocates - gate, amplifier, cabinet, a new
 // cabinet handed over, mute, meters, every kind of MIDI message.

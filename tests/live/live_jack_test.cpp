@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-live against a real JACK server (jackd, dummy driver, a server of
 // the test's own): a player feeds it audio and MIDI and records what comes
 // back, and the result is held against vorla-render and against a plain

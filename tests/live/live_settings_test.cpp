@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: what is written is read back; what cannot be read
 // is refused whole with one line.
 #include "live/live_settings.h"

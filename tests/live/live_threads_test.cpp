@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-live's two threads without JACK: an audio thread running blocks with
 // MIDI while the main thread does what it does - programs, cabinets handed
 // over and collected, gate, mute, meters.  Run under ThreadSanitizer by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's strip as vorla-live draws it (--screenshot: the same views
 // drawn without a display), and the picture in the README.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // run allocates nothing: blocks of every size in every mode, with control
 // changes (the switches, the quality's redesign, knobs), hostile values,
 // the editor's requests and the messages it is sent, an activate after a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundle as a host reads it with lilv: the plug-in's identity, its
 // ports (indices, symbols, names, ranges, defaults, switches), features, UI
 // and the ten presets - compared with what the VST 2.4 plug-in reports

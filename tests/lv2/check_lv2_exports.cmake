@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the LV2 libraries' dynamic symbols and dependencies.
 #   -DDSP=<vorla_dsp.so> -DUI=<vorla_ui.so> -DNM=<nm> -DREADELF=<readelf>
 #   -DSTATIC_RUNTIME=ON|OFF

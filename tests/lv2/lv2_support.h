@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the LV2 suite: the same block partition through the LV2
 // plug-in (lilv) and the VST 2.4 plug-in (its entry), so their outputs can
 // be compared bit for bit.

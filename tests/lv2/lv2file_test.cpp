@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real host: Debian's lv2file (an offline processor built on lilv) runs a
 // WAV file through the bundle, found through LV2_PATH as an installed
 // bundle is, and its output equals the VST 2.4 plug-in's for the same file,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 state: the whole amplifier (values and the three voicings' knob
 // memories) as one property, through the state interface and through
 // lilv's Turtle, as a host saves it in a session; restores that lack it or

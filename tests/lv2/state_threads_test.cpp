@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LV2 lets a host save the state from any thread, also while run runs (the
 // host's session save during playback), while the host's ports change the
 // voicings' memories: every saved record is whole and usable, and the audio

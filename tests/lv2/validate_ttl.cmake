@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Validates the bundle's Turtle files against the LV2 vocabularies that
 # Debian's lv2-dev installs (the schemas, the core and every extension), so
 # a property used with the wrong domain or range, an undefined term or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 plug-in against the VST 2.4 plug-in: with the same settings, rate
 // and block partition their outputs agree bit for bit - in all three
 // voicings, mono and stereo, with changes in mid-stream and with the hostile

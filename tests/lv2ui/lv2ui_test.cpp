@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 UI (vorla.lv2/vorla_ui.so) in a real X server, driven the way an
 // LV2 host drives an X11 UI in another process than the plug-in: the test
 // loads the library, instantiates its descriptor with a parent window, the

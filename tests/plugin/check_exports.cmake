@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the built plug-in's dynamic symbols and runtime dependencies.
 #   -DPLUGIN=<vorla.so> -DNM=<nm> -DREADELF=<readelf> -DSTATIC_RUNTIME=ON|OFF
 #   -DPLUGIN=<vorla.dll> -DOBJDUMP=<x86_64-w64-mingw32-objdump> -DWINDOWS=1

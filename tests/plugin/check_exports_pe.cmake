@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows DLL's exports and imports, read from its PE headers with
 # objdump -p (included by check_exports.cmake).
 #

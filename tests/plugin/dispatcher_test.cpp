@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every dispatcher opcode's answer, as a host sees it.
 #include "effect/parameters.h"
 #include "host/loaded_plugin.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The effect's side of the editor bridge, with a recording editor in place
 // of the real one: registration, forwarding of every setParameter, the edit
 // gesture callbacks and the editor opcodes.

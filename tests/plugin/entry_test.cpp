@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point and the effect record, seen from a host.
 #include "effect/parameters.h"
 #include "host/loaded_plugin.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host-callback wrappers of the effect base: each forwards to one
 // opcode with the arguments named, and does nothing without a host.
 #include "plugin/vorla.h"

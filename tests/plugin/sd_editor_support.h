@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sd_editor_support.h - a VST 2.4 effect created directly (no library)
 // whose host callback records every call, for tests of the editor as the
 // VST 2.4 shell presents it.

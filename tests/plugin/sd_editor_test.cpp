@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor inside an effect created directly, on a fake window system:
 // layout as opened, values moving between controls, effect and host, the
 // gesture sequence, the idle pass's pacing and re-entrancy, and the

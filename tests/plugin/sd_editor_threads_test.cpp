@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host automation on one thread while the user-interface thread opens,
 // draws and closes the editor: the editor's setParameter must never write
 // into a control that close is destroying, and no value may be torn.  Run

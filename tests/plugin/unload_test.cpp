@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hosts scan plug-ins by loading and unloading them, often hundreds of times
 // in one process: a cycle of load, create, close and unload must leave the
 // heap as it found it.

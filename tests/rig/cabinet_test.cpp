@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The convolution against a plain one, and the cabinet's hand-overs: a new
 // response, on and off, all without a click.
 #include "rig/cabinet.h"

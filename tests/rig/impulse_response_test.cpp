@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cabinet responses: read in every container at any rate, resampled,
 // shortened, levelled; bad files get one clear line.
 #include "rig/cabinet_catalog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the rig tests: responses written to files, and a plain
 // convolution to hold the engine against.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fake_plugin.cpp - a tiny stand-in effect for the renderer's tests.
 //
 // It speaks the same binary interface as the amplifier (entry, AEffect record,

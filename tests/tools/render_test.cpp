@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of vorla-render, run as a user runs it: the built executable in a
 // child process, with small audio files made here with libsndfile.  Most
 // cases host the fake plug-in (a gain of 2 x Volume that turns its output to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-make-demo - synthesises the demo DI guitar clip.
 //
 // A short rock riff (power chords, a single-note lick and a ringing open E

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // library_loader.h - the platform's dynamic loader, as the host library
 // uses it: load a plug-in file, find a symbol in it, unload it.
 // Implemented once per platform: library_posix.cpp (dlopen), library_win32.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // library_posix.cpp - plug-in libraries loaded with dlopen (Linux).
 #include "library_loader.h"
 

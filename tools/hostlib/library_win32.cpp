@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // library_win32.cpp - plug-in DLLs loaded with LoadLibraryA (Windows).
 #include "library_loader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plugin_host.h - a minimal VST 2.4 host used by our tools and tests.
 //
 // It loads a plug-in library (dlopen on Linux, LoadLibraryA on Windows),

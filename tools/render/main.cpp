@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-render - offline renderer: runs an audio file through the amplifier
 // plug-in the way a DAW renders a track.
 //

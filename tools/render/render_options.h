@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // render_options.h - the command line of vorla-render.
 //
 // Parsing checks everything that can be checked without the plug-in (numbers,

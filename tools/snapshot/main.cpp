@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorla-snapshot - draws the plug-in's editor for given settings into a PNG.
 //
 //     vorla-snapshot OUT.png [--program N] [--chunk FILE] [--set NAME=VALUE ...]

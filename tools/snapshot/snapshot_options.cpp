@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // snapshot_options.cpp - command-line parsing for vorla-snapshot.
 #include "snapshot_options.h"
 

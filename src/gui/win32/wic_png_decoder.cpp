@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wic_png_decoder.cpp - PNG images decoded by Windows' own image decoder,
 // the Windows Imaging Component (WIC, windowscodecs.dll, part of Windows
 // since Vista).

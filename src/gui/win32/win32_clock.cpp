@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // win32_clock.cpp - the toolkit's clock on Windows: the system's millisecond
 // tick count (GetTickCount, wrapping after 49.7 days, as the idle pass
 // expects) and Sleep.

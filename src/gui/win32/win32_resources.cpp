@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // win32_resources.cpp - the editor's images as resources of the DLL.
 //
 // The build links resources/images into vorla.dll with a .rc file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // win32_window.cpp - the frame's child window on Windows, the only code of
 // the toolkit that talks to user32 and gdi32 about windows.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // embedded_resources.cpp - the Linux resource lookup: the images are compiled
 // into the library as a table (resources/CMakeLists.txt), found by number and
 // type.

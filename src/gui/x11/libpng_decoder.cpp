@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libpng_decoder.cpp - PNG images decoded with libpng (Linux).
 //
 // The calls follow libpng's sequential reader: the header first, then the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // x11_clock.cpp - the toolkit's clock on Linux: monotonic milliseconds and
 // sleeps from the C++ library (X11 itself has no clock to offer).
 #include "gui/platform.h"

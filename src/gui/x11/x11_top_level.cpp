@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // x11_top_level.cpp - the application's top-level window on X11.
 //
 // One display connection of its own (as every frame has), used only by the

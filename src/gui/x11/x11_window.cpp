@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // x11_window.cpp - the frame's child window on X11, the only code of the
 // plug-in that talks to Xlib.
 //

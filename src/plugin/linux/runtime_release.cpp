@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // runtime_release.cpp - hands back what the C++ runtime carried inside the
 // plug-in allocated for itself, when the host unloads the library.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // module.cpp (Windows) - the DLL's load notification.
 //
 // Windows calls DllMain when it maps the DLL into a process (and when it

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A second, independent model of the amplifier's arithmetic.
 
 Written straight from the circuit description (not from the C++), with
