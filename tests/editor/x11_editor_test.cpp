@@ -126,34 +126,16 @@ TEST_F(X11Editor, KnobDraggedWithThePointerIsOneGesture)
 
     // The user's hand, on its own connection, while this thread idles the
     // editor (and sits in the knob's drag loop during the gesture).
-    std::atomic<bool> done{false};
-    std::thread hand([&] {
-        Hand h;
-        const int x = 61, y = 192; // the Input knob's centre
-        h.moveTo(x, y);
-        sleepMs(30);
-        h.button(1, true);
-        sleepMs(60);
-        for (int step = 1; step <= 20; ++step)
-        {
-            h.moveTo(x, y - 4 * step);
-            sleepMs(15);
+    playWhileIdling([](Hand& h) {
+        h.dragUp(61, 192, [&h](int step) { // the Input knob's centre
             if (step == 10)
             {
                 // A key typed mid-drag waits until the drag has ended.
                 h.key(XK_Down, true);
                 h.key(XK_Down, false);
             }
-        }
-        sleepMs(60);
-        h.button(1, false);
-        XSync(h.display, False);
-        done = true;
+        });
     });
-    while (!done)
-        idleFor(5);
-    hand.join();
-    idleFor(30);
     hook = nullptr;
     EXPECT_GT(countCalls(audioMasterIdle), 0); // the drag loop let the host idle
     EXPECT_GT(nestedIdles, 0);
@@ -378,9 +360,7 @@ TEST_F(X11Editor, HostClosingTheEditorFromItsIdleDuringADrag)
         if (call.opcode == audioMasterIdle)
             plugin->dispatch(effEditClose);
     };
-    std::atomic<bool> done{false};
-    std::thread hand([&] {
-        Hand h;
+    playWhileIdling([](Hand& h) {
         h.moveTo(456, 192);
         h.button(1, true);
         sleepMs(80);
@@ -390,13 +370,7 @@ TEST_F(X11Editor, HostClosingTheEditorFromItsIdleDuringADrag)
             sleepMs(20);
         }
         h.button(1, false);
-        XSync(h.display, False);
-        done = true;
     });
-    while (!done)
-        idleFor(5);
-    hand.join();
-    idleFor(30);
     hook = nullptr;
     EXPECT_TRUE(childrenOf(display, parent).empty());
     EXPECT_EQ(countCalls(audioMasterBeginEdit), countCalls(audioMasterEndEdit));

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -173,6 +174,26 @@ struct Hand
                           CurrentTime);
         XFlush(display);
     }
+    /// A knob turned up the way a player does it: on (x, y), press, twenty
+    /// moves of 4 pixels upwards 15 ms apart, release; pauses around the
+    /// press and the release let the editor see each as its own event.
+    /// `onStep(step)` runs after each move.
+    void dragUp(int x, int y, const std::function<void(int)>& onStep = {})
+    {
+        moveTo(x, y);
+        sleepMs(30);
+        button(1, true);
+        sleepMs(60);
+        for (int step = 1; step <= 20; ++step)
+        {
+            moveTo(x, y - 4 * step);
+            sleepMs(15);
+            if (onStep)
+                onStep(step);
+        }
+        sleepMs(60);
+        button(1, false);
+    }
 };
 
 /// The pixels of `window` (`width` x `height` from its origin); empty when
@@ -300,6 +321,25 @@ protected:
         long diff = 0;
         idleUntil([&] { return (diff = differingPixels(screenshot(), expected)) == 0; });
         return diff;
+    }
+
+    /// Plays `gesture` with the user's hand on a thread of its own while
+    /// this thread keeps the host's idle timer going (the editor may sit in
+    /// a drag loop meanwhile); then idles a little longer for the last
+    /// events.
+    void playWhileIdling(const std::function<void(Hand&)>& gesture)
+    {
+        std::atomic<bool> done{false};
+        std::thread hand([&] {
+            Hand h;
+            gesture(h);
+            XSync(h.display, False);
+            done = true;
+        });
+        while (!done)
+            idleFor(5);
+        hand.join();
+        idleFor(30);
     }
 
     /// A quick click (press and release before the editor reads the press).

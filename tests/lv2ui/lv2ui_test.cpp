@@ -243,28 +243,7 @@ TEST_F(Lv2Ui, AKnobDragWritesItsPortInsideATouchGesture)
     ASSERT_TRUE(openUi());
     portEvent(kInput, 0.2f);
     idleFor(50);
-    std::atomic<bool> done{false};
-    std::thread hand([&] {
-        Hand h;
-        const int x = 61, y = 192; // the Input knob
-        h.moveTo(x, y);
-        sleepMs(30);
-        h.button(1, true);
-        sleepMs(60);
-        for (int step = 1; step <= 20; ++step)
-        {
-            h.moveTo(x, y - 4 * step);
-            sleepMs(15);
-        }
-        sleepMs(60);
-        h.button(1, false);
-        XSync(h.display, False);
-        done = true;
-    });
-    while (!done)
-        idleFor(5);
-    hand.join();
-    idleFor(30);
+    playWhileIdling([](Hand& h) { h.dragUp(61, 192); }); // the Input knob
 
     const auto drag = controlCalls();
     ASSERT_GE(drag.size(), 3u);
