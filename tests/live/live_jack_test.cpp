@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -138,6 +139,30 @@ protected:
         ASSERT_TRUE(server->start(error)) << error;
     }
 
+    using Client = std::unique_ptr<jack_client_t, decltype(&jack_client_close)>;
+
+    /// A client of the test's own on its server, to look at vorla-live's
+    /// ports from outside; null when the server does not answer.
+    Client openProbe()
+    {
+        return Client(jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName),
+                                       nullptr, server->name().c_str()),
+                      &jack_client_close);
+    }
+
+    /// The latency vorla-live reports on its port `port` (e.g. "out_1").
+    jack_latency_range_t latencyOf(const char* port, jack_latency_callback_mode_t mode)
+    {
+        jack_latency_range_t range{};
+        const Client probe = openProbe();
+        EXPECT_NE(probe, nullptr);
+        if (probe)
+            jack_port_get_latency_range(
+                jack_port_by_name(probe.get(), (std::string("vt-live:") + port).c_str()), mode,
+                &range);
+        return range;
+    }
+
     std::vector<std::string> environment() const
     {
         return {"JACK_DEFAULT_SERVER=" + (server ? server->name() : std::string("none")),
@@ -150,20 +175,17 @@ protected:
         args.insert(args.begin(), {"--name", "vt-live", "--no-gui"});
         live = std::make_unique<ChildProcess>();
         ASSERT_TRUE(live->start(kLive, args, environment(), dir));
-        jack_client_t* probe =
-            jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName), nullptr,
-                             server->name().c_str());
+        const Client probe = openProbe();
         ASSERT_NE(probe, nullptr);
         const int64_t end = nowMs() + 10000;
         bool ready = false;
         while (!ready && nowMs() < end && live->running())
         {
-            ready = jack_port_by_name(probe, "vt-live:midi_in") != nullptr &&
+            ready = jack_port_by_name(probe.get(), "vt-live:midi_in") != nullptr &&
                     live->standardOutput().find("playing") != std::string::npos;
             if (!ready)
                 usleep(20000);
         }
-        jack_client_close(probe);
         ASSERT_TRUE(ready) << live->standardError();
     }
 
@@ -260,15 +282,7 @@ TEST_F(LiveOnJack, TheCabinetIsAPlainConvolutionAndAddsNoLatencyAtPeriod64)
     ASSERT_NO_FATAL_FAILURE(startLive({"--fresh", "--no-connect", "--mute", "off", "--cab", cab}));
 
     // The latency vorla-live reports on its outputs: none at this period.
-    jack_client_t* probe =
-        jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName), nullptr,
-                         server->name().c_str());
-    ASSERT_NE(probe, nullptr);
-    jack_latency_range_t range{};
-    jack_port_get_latency_range(jack_port_by_name(probe, "vt-live:out_1"), JackCaptureLatency,
-                                &range);
-    EXPECT_EQ(range.max, 0u);
-    jack_client_close(probe);
+    EXPECT_EQ(latencyOf("out_1", JackCaptureLatency).max, 0u);
 
     const auto x = guitarPart(1.0);
     std::vector<float> left, right;
@@ -300,19 +314,10 @@ TEST_F(LiveOnJack, ASmallPeriodReportsTheCabinetsLatency)
 {
     ASSERT_NO_FATAL_FAILURE(startServer(32));
     ASSERT_NO_FATAL_FAILURE(startLive({"--fresh", "--no-connect", "--cab", "closed-2x12"}));
-    jack_client_t* probe =
-        jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName), nullptr,
-                         server->name().c_str());
-    ASSERT_NE(probe, nullptr);
-    jack_latency_range_t range{};
-    jack_port_get_latency_range(jack_port_by_name(probe, "vt-live:out_1"), JackCaptureLatency,
-                                &range);
-    EXPECT_EQ(range.min, 64u);
-    EXPECT_EQ(range.max, 64u);
-    jack_port_get_latency_range(jack_port_by_name(probe, "vt-live:in_1"), JackPlaybackLatency,
-                                &range);
-    EXPECT_EQ(range.max, 64u);
-    jack_client_close(probe);
+    const auto out = latencyOf("out_1", JackCaptureLatency);
+    EXPECT_EQ(out.min, 64u);
+    EXPECT_EQ(out.max, 64u);
+    EXPECT_EQ(latencyOf("in_1", JackPlaybackLatency).max, 64u);
     EXPECT_EQ(stopLive(), 0);
 }
 
@@ -366,16 +371,13 @@ TEST_F(LiveOnJack, RemembersItsSettingsAndPortsAndStartsFreshOnRequest)
     // Started again with no options, it plays with what it remembered, and
     // is connected where it was.
     ASSERT_NO_FATAL_FAILURE(startLive({}));
-    jack_client_t* probe =
-        jack_client_open("vt-probe", JackOptions(JackNoStartServer | JackServerName), nullptr,
-                         server->name().c_str());
+    const Client probe = openProbe();
     ASSERT_NE(probe, nullptr);
     const char** connected =
-        jack_port_get_all_connections(probe, jack_port_by_name(probe, "vt-live:in_1"));
+        jack_port_get_all_connections(probe.get(), jack_port_by_name(probe.get(), "vt-live:in_1"));
     ASSERT_NE(connected, nullptr);
     EXPECT_STREQ(connected[0], "system:capture_2");
     jack_free(connected);
-    jack_client_close(probe);
     EXPECT_EQ(stopLive(), 0);
     EXPECT_EQ(slurp(path), first);
 
