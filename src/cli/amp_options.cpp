@@ -72,6 +72,52 @@ bool parseParameterValue(const std::string& text, float& value, std::string& err
     return true;
 }
 
+namespace {
+
+/// A name as compared: lower case, without spaces, '/', '-' and '_'.
+std::string normalisedName(const std::string& name)
+{
+    std::string out;
+    for (const char c : lowered(name))
+        if (c != ' ' && c != '/' && c != '-' && c != '_')
+            out.push_back(c);
+    return out;
+}
+
+} // namespace
+
+int findParameter(const std::vector<std::string>& names, const std::string& nameOrIndex)
+{
+    const std::string wanted = normalisedName(nameOrIndex);
+    int beginsOne = -1;
+    int beginnings = 0;
+    for (size_t i = 0; i < names.size() && !wanted.empty(); ++i)
+    {
+        const std::string name = normalisedName(names[i]);
+        if (name == wanted)
+            return int(i);
+        if (name.rfind(wanted, 0) == 0)
+        {
+            beginsOne = int(i);
+            ++beginnings;
+        }
+    }
+    if (beginnings == 1)
+        return beginsOne;
+    long index = -1;
+    if (!names.empty() && parseInteger(nameOrIndex, 0, long(names.size()) - 1, index))
+        return int(index);
+    return -1;
+}
+
+std::string parameterList(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(i) + " " + names[i];
+    return text;
+}
+
 OptionWord splitOptionWord(const std::string& argument)
 {
     OptionWord word;
@@ -219,7 +265,8 @@ const char* ampUsage()
   --quality Q          low or high (the LowQ/HighQ switch; high doubles the oversampling)
   --stereo             turn Mono/Stereo on: each side runs its own amplifier
   --set NAME=VALUE     set a parameter; NAME as the plug-in reports it (any case,
-                       e.g. Drive1, "Power Amp", LowQ/HighQ) or its index 0..14;
+                       spaces, '-', '_' and '/' ignored, e.g. Drive1, power-amp,
+                       LowQ/HighQ), a beginning only one name has, or its index 0..14;
                        VALUE 0..1, or on/off for a switch (1.0/0.0).  Repeatable.
   --chunk FILE         load a saved bank (3360 bytes) or preset (336 bytes)
 )";

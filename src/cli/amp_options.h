@@ -66,6 +66,14 @@ bool parseReal(const std::string& text, double& result);
 /// A parameter value: a number within 0..1, or on/off, true/false, yes/no.
 bool parseParameterValue(const std::string& text, float& value, std::string& error);
 
+/// The parameter a --set name stands for among `names` (the amplifier's, in
+/// index order): the name in any case with spaces, '/', '-' and '_' ignored
+/// ("power-amp", "PowerAmp" and "Power Amp" are one), else a beginning only
+/// one name has ("contour"), else a decimal index; -1 when none fits.
+int findParameter(const std::vector<std::string>& names, const std::string& nameOrIndex);
+/// "0 Input, 1 Drive1, ...": what a message about an unknown name lists.
+std::string parameterList(const std::vector<std::string>& names);
+
 /// A command-line word as an option: "--name=value" split at its first
 /// '='; any other word is the name, without a value.
 struct OptionWord

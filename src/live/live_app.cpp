@@ -32,32 +32,17 @@ void say(const std::string& line)
     std::fprintf(stderr, "vorla-live: %s\n", line.c_str());
 }
 
-/// The parameter a --set name stands for: its name (any case) or its index.
-int32_t findParameter(const std::string& name)
+/// The amplifier's parameter names, in index order.
+std::vector<std::string> parameterNames()
 {
+    std::vector<std::string> names;
     for (int32_t i = 0; i < kNumParams; ++i)
     {
         char text[kParameterNameSize] = {};
         EffectState::parameterName(i, text, sizeof text);
-        if (cli::lowered(text) == cli::lowered(name))
-            return i;
+        names.emplace_back(text);
     }
-    long index = -1;
-    if (cli::parseInteger(name, 0, kNumParams - 1, index))
-        return static_cast<int32_t>(index);
-    return -1;
-}
-
-std::string parameterList()
-{
-    std::string text;
-    for (int32_t i = 0; i < kNumParams; ++i)
-    {
-        char name[kParameterNameSize] = {};
-        EffectState::parameterName(i, name, sizeof name);
-        text += (i ? ", " : "") + std::to_string(i) + " " + name;
-    }
-    return text;
+    return names;
 }
 
 double nowSeconds()
@@ -161,11 +146,11 @@ bool LiveApp::applyAmpOptions(std::string& error)
         core->setParameter(kMonoStereo, 1.0f);
     for (const cli::ParameterSetting& setting : amp.settings)
     {
-        const int32_t index = findParameter(setting.name);
+        const int32_t index = cli::findParameter(parameterNames(), setting.name);
         if (index < 0)
         {
-            error =
-                "unknown parameter '" + setting.name + "'; the amplifier has: " + parameterList();
+            error = "unknown parameter '" + setting.name +
+                    "'; the amplifier has: " + cli::parameterList(parameterNames());
             return false;
         }
         core->setParameter(index, setting.value);

@@ -222,6 +222,8 @@ TEST_F(RenderTest, BadParameterSettingsAreErrors)
     const auto in = path("in.wav"), out = path("out.wav");
     expectFailure(render({"--set", "Gain=0.5", in, out}), "unknown parameter 'Gain'", out);
     expectFailure(render({"--set", "15=0.5", in, out}), "unknown parameter '15'", out);
+    // A beginning that two names share (Drive1, Drive2) names neither.
+    expectFailure(render({"--set", "drive=0.5", in, out}), "unknown parameter 'drive'", out);
     expectFailure(render({"--set", "Volume=1.5", in, out}), "outside 0..1", out);
     expectFailure(render({"--set", "Volume=-0.1", in, out}), "outside 0..1", out);
     expectFailure(render({"--set", "Volume=loud", in, out}), "not a number", out);
@@ -436,8 +438,10 @@ TEST_F(RenderTest, FlacAndAiffInputsAreRead)
 TEST_F(RenderTest, SetFindsParametersByNameInAnyCaseOrByIndex)
 {
     writeTone(path("in.wav"), 44100, 1, 2000);
-    // Volume 0.25 makes the fake's gain 0.5.
-    for (const char* setting : {"Volume=0.25", "vOlUmE=0.25", "12=0.25", "VOLUME=.25"})
+    // Volume 0.25 makes the fake's gain 0.5.  Separators do not count, and a
+    // beginning that only one name has will do.
+    for (const char* setting :
+         {"Volume=0.25", "vOlUmE=0.25", "12=0.25", "VOLUME=.25", "vol=0.25", "vo-lume=0.25"})
     {
         SCOPED_TRACE(setting);
         const auto result = render({"--set", setting, path("in.wav"), path("out.wav")});

@@ -139,20 +139,10 @@ public:
         }
     }
 
-    /// Index for a name (any case) or a decimal index; -1 when unknown.
+    /// The parameter a --set name stands for; -1 when unknown.
     int find(const std::string& nameOrIndex) const
     {
-        if (!nameOrIndex.empty() && std::all_of(nameOrIndex.begin(), nameOrIndex.end(),
-                                                [](unsigned char c) { return std::isdigit(c); }))
-        {
-            const long index = nameOrIndex.size() <= 4 ? std::stol(nameOrIndex) : -1;
-            return index >= 0 && index < long(names_.size()) ? int(index) : -1;
-        }
-        const std::string wanted = lowered(nameOrIndex);
-        for (size_t i = 0; i < names_.size(); ++i)
-            if (lowered(names_[i]) == wanted)
-                return int(i);
-        return -1;
+        return vorla::cli::findParameter(names_, nameOrIndex);
     }
 
     /// Index of a parameter the renderer itself needs, or an error.
@@ -164,13 +154,7 @@ public:
         return index;
     }
 
-    std::string list() const
-    {
-        std::string text;
-        for (size_t i = 0; i < names_.size(); ++i)
-            text += (i ? ", " : "") + std::to_string(i) + " " + names_[i];
-        return text;
-    }
+    std::string list() const { return vorla::cli::parameterList(names_); }
 
 private:
     std::vector<std::string> names_;

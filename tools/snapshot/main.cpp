@@ -9,6 +9,7 @@
 // which is written out.
 #include "snapshot_options.h"
 
+#include "cli/amp_options.h"
 #include "editor/editor_layout.h"
 #include "effect/effect_state.h"
 #include "effect/parameters.h"
@@ -35,42 +36,15 @@ int fail(const std::string& message)
     return 1;
 }
 
-/// The index of the parameter called `name`: its name as the host shows it
-/// (spaces and separators ignored), else a unique beginning of one ("boost"
-/// is not one, "overdrive" is), else its index; -1 when none fits.
-int32_t findParameter(const std::string& name)
+/// The editor's parameter names, in index order.
+std::vector<std::string> parameterNames()
 {
-    int32_t prefixMatch = -1;
-    int prefixMatches = 0;
+    std::vector<std::string> names;
     for (int32_t i = 0; i < kNumParams; ++i)
     {
         char text[vorla::kParameterNameSize] = {};
         vorla::EffectState::parameterName(i, text, sizeof(text));
-        if (sameParameterName(name, text))
-            return i;
-        if (startsParameterName(name, text))
-        {
-            prefixMatch = i;
-            ++prefixMatches;
-        }
-    }
-    if (prefixMatches == 1)
-        return prefixMatch;
-    char* end = nullptr;
-    const long index = std::strtol(name.c_str(), &end, 10);
-    if (end != name.c_str() && *end == '\0' && index >= 0 && index < kNumParams)
-        return static_cast<int32_t>(index);
-    return -1;
-}
-
-std::string parameterNames()
-{
-    std::string names;
-    for (int32_t i = 0; i < kNumParams; ++i)
-    {
-        char text[vorla::kParameterNameSize] = {};
-        vorla::EffectState::parameterName(i, text, sizeof(text));
-        names += (i ? ", " : "") + std::string(text);
+        names.emplace_back(text);
     }
     return names;
 }
@@ -184,9 +158,10 @@ int main(int argc, char** argv)
     // 3. Single parameters, in order.
     for (const auto& [name, value] : options.sets)
     {
-        const int32_t index = findParameter(name);
+        const int32_t index = vorla::cli::findParameter(parameterNames(), name);
         if (index < 0)
-            return fail("unknown parameter '" + name + "' (known: " + parameterNames() + ")");
+            return fail("unknown parameter '" + name +
+                        "' (known: " + vorla::cli::parameterList(parameterNames()) + ")");
         effect->setParameter(index, value);
     }
 

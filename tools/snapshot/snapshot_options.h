@@ -22,13 +22,3 @@ bool parseSnapshotOptions(int argc, const char* const* argv, SnapshotOptions& op
 
 /// The usage text.
 const char* snapshotUsage();
-
-/// Parses a value in 0..1 (finite, whole string used).
-bool parseUnitValue(const std::string& text, float& value);
-
-/// Case-insensitive comparison that ignores spaces, '/', '-' and '_', so that
-/// "power-amp", "PowerAmp" and "Power Amp" all name the same parameter.
-bool sameParameterName(const std::string& a, const std::string& b);
-
-/// True when `prefix` (normalised as above, not empty) begins `name`.
-bool startsParameterName(const std::string& prefix, const std::string& name);
