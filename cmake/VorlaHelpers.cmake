@@ -106,14 +106,22 @@ function(vorla_add_test_suite)
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 120 ${discovery} PROPERTIES ${props})
 endfunction()
 
-# vorla_module_defaults(<module target>)
-# What every loadable library of ours needs besides its own export list
-# (a version script) and -Wl,--no-undefined: no GNU unique symbols, which
-# would keep a host from unloading it, and in release builds its own C++
+# vorla_loadable_module(<module target> <output name> <version script>)
+# A library that hosts load: named exactly <output name> (plus the system's
+# suffix), exporting only what <version script> lists, with every symbol
+# resolved at link time (-Wl,--no-undefined); no GNU unique symbols, which
+# would keep a host from unloading it; and in release builds its own C++
 # runtime, whose exception pool it frees when unloaded
-# (src/plugin/linux/runtime_release.cpp).  The VST module sets the same in
-# src/plugin/module.cmake; the LV2 libraries use this.
-function(vorla_module_defaults target)
+# (src/plugin/linux/runtime_release.cpp).  For the VST module
+# (src/plugin/module.cmake) and the LV2 libraries (src/lv2, src/lv2ui).
+function(vorla_loadable_module target output versionScript)
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    OUTPUT_NAME ${output}
+    LINK_DEPENDS ${versionScript})
+  target_link_options(${target} PRIVATE
+    -Wl,--version-script=${versionScript}
+    -Wl,--no-undefined)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(${target} PRIVATE -fno-gnu-unique)
   endif()
