@@ -253,24 +253,7 @@ def make_background(scale=3):
 
     # Control panel: brushed champagne-gold plate with rounded corners.
     pl, pt, pr, pb = 10, 114, 650, 244
-    plate = rounded_rect(c, pl, pt, pr, pb, 6)
-    plate_shadow = blur(rounded_rect(c, pl + 1, pt + 3, pr + 1, pb + 3, 6), 2.5 * scale)
-    c.over(np.zeros(3), plate_shadow * 0.8)
-    streaks = rng.standard_normal((H, W))
-    # Brushing: blur strongly along x only.
-    kernel = 40 * scale
-    cs = np.cumsum(np.pad(streaks, ((0, 0), (kernel, kernel)), mode="wrap"), axis=1)
-    streaks = (cs[:, 2 * kernel:] - cs[:, : -2 * kernel])[:, :W] / (2 * kernel)
-    streaks = streaks / (np.std(streaks) + 1e-9)
-    sheen = 0.92 + 0.10 * np.cos((c.y - pt) / (pb - pt) * math.pi * 1.2 - 0.6)
-    brushed = np.array([0.80, 0.69, 0.45])[None, None, :] * (sheen + 0.035 * streaks)[..., None]
-    c.over(np.clip(brushed, 0, 1), plate)
-    # Bevelled edge: light top, dark bottom.
-    rim = plate * (1.0 - rounded_rect(c, pl + 1.5, pt + 1.5, pr - 1.5, pb - 1.5, 4.5))
-    rim_shade = np.clip((c.y - pt) / (pb - pt), 0, 1)
-    rim_col = np.array([1.0, 0.95, 0.80])[None, None, :] * (1 - rim_shade[..., None]) + np.array(
-        [0.35, 0.27, 0.14])[None, None, :] * rim_shade[..., None]
-    c.over(rim_col, rim * 0.9)
+    plate = brushed_plate(c, rng, pl, pt, pr, pb, radius=6, shadow_drop=3, shadow_blur=2.5)
 
     # Screws in the plate's corners.
     for sx, sy in ((pl + 8, pt + 8), (pr - 8, pt + 8), (pl + 8, pb - 8), (pr - 8, pb - 8)):
@@ -331,6 +314,29 @@ def make_background(scale=3):
 
     img = c.image().convert("RGB")
     return img
+
+
+def brushed_plate(c, rng, pl, pt, pr, pb, radius, shadow_drop, shadow_blur):
+    """A brushed-brass plate from (pl, pt) to (pr, pb) with rounded corners,
+    a soft drop shadow below it and a bevelled edge (light top, dark bottom).
+    Returns the plate's mask."""
+    plate = rounded_rect(c, pl, pt, pr, pb, radius)
+    shadow = rounded_rect(c, pl + 1, pt + shadow_drop, pr + 1, pb + shadow_drop, radius)
+    c.over(np.zeros(3), blur(shadow, shadow_blur * c.s) * 0.8)
+    H, W = c.px.shape[:2]
+    streaks = rng.standard_normal((H, W))
+    # Brushing: blur strongly along x only.
+    kernel = 40 * c.s
+    cs = np.cumsum(np.pad(streaks, ((0, 0), (kernel, kernel)), mode="wrap"), axis=1)
+    streaks = (cs[:, 2 * kernel:] - cs[:, : -2 * kernel])[:, :W] / (2 * kernel)
+    streaks = streaks / (np.std(streaks) + 1e-9)
+    sheen = 0.92 + 0.10 * np.cos((c.y - pt) / (pb - pt) * math.pi * 1.2 - 0.6)
+    brushed = np.array([0.80, 0.69, 0.45])[None, None, :] * (sheen + 0.035 * streaks)[..., None]
+    c.over(np.clip(brushed, 0, 1), plate)
+    rim = plate * (1.0 - rounded_rect(c, pl + 1.5, pt + 1.5, pr - 1.5, pb - 1.5, radius - 1.5))
+    shade = np.clip((c.y - pt) / (pb - pt), 0, 1)[..., None]
+    c.over(np.array([1.0, 0.95, 0.80]) * (1 - shade) + np.array([0.35, 0.27, 0.14]) * shade, rim * 0.9)
+    return plate
 
 
 def line_mask(c, x0, y0, x1, y1, half_width):
@@ -541,19 +547,7 @@ def make_strip(scale=3):
            np.ones((H, W)))
 
     pl, pt, pr, pb = 6, 3, 654, 61
-    plate = rounded_rect(c, pl, pt, pr, pb, 5)
-    c.over(np.zeros(3), blur(rounded_rect(c, pl + 1, pt + 2, pr + 1, pb + 2, 5), 2.0 * scale) * 0.8)
-    streaks = rng.standard_normal((H, W))
-    kernel = 40 * scale
-    cs = np.cumsum(np.pad(streaks, ((0, 0), (kernel, kernel)), mode="wrap"), axis=1)
-    streaks = (cs[:, 2 * kernel:] - cs[:, : -2 * kernel])[:, :W] / (2 * kernel)
-    streaks = streaks / (np.std(streaks) + 1e-9)
-    sheen = 0.92 + 0.10 * np.cos((c.y - pt) / (pb - pt) * math.pi * 1.2 - 0.6)
-    brushed = np.array([0.80, 0.69, 0.45])[None, None, :] * (sheen + 0.035 * streaks)[..., None]
-    c.over(np.clip(brushed, 0, 1), plate)
-    rim = plate * (1.0 - rounded_rect(c, pl + 1.5, pt + 1.5, pr - 1.5, pb - 1.5, 3.5))
-    shade = np.clip((c.y - pt) / (pb - pt), 0, 1)[..., None]
-    c.over(np.array([1.0, 0.95, 0.80]) * (1 - shade) + np.array([0.35, 0.27, 0.14]) * shade, rim * 0.9)
+    plate = brushed_plate(c, rng, pl, pt, pr, pb, radius=5, shadow_drop=2, shadow_blur=2.0)
 
     # Recessed windows: a dark glass with an inner shadow and a light lower lip.
     for name, (l, t, r, b) in STRIP.items():
