@@ -258,6 +258,27 @@ Parsed parseRigOption(const std::string& name, const std::string& value, RigSett
     return Parsed::NotMine;
 }
 
+bool takeOptionValue(OptionWord& word, int argc, char** argv, int& i, std::string& error)
+{
+    if (word.hasValue)
+        return true;
+    if (i + 1 >= argc)
+    {
+        error = "option " + word.name + " needs a value";
+        return false;
+    }
+    word.value = argv[++i];
+    word.hasValue = true;
+    return true;
+}
+
+Parsed parseAmpOrRigOption(const std::string& name, const std::string& value, AmpSettings& amp,
+                           RigSettings& rig, std::string& error)
+{
+    const Parsed parsed = parseAmpOption(name, value, amp, error);
+    return parsed == Parsed::NotMine ? parseRigOption(name, value, rig, error) : parsed;
+}
+
 const char* ampUsage()
 {
     return R"(  --program N          select program N (0..9) of the bank

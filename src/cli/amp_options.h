@@ -84,6 +84,11 @@ struct OptionWord
 };
 OptionWord splitOptionWord(const std::string& argument);
 
+/// The value of the option in `word`: its own ("--name=value"), else the
+/// next command-line word, which it uses up (`i` moves on).  False, with the
+/// reason in `error`, when the command line ends first.
+bool takeOptionValue(OptionWord& word, int argc, char** argv, int& i, std::string& error);
+
 /// True for the options of this file that take a value.
 bool takesAmpValue(const std::string& name);
 /// --stereo (the one flag without a value).
@@ -94,6 +99,10 @@ Parsed parseAmpOption(const std::string& name, const std::string& value, AmpSett
 /// --gate off|DB and --cab off|NAME|FILE.
 Parsed parseRigOption(const std::string& name, const std::string& value, RigSettings& rig,
                       std::string& error);
+
+/// An amplifier option, else a gate or cabinet option.
+Parsed parseAmpOrRigOption(const std::string& name, const std::string& value, AmpSettings& amp,
+                           RigSettings& rig, std::string& error);
 
 /// The lines of --help for these options (two spaces in, 23 columns of names).
 const char* ampUsage();

@@ -11,7 +11,9 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = argv[i];
-        auto [name, value, hasValue] = cli::splitOptionWord(argument);
+        cli::OptionWord option = cli::splitOptionWord(argument);
+        const std::string& name = option.name;
+        const std::string& value = option.value;
         if (name == "--help" || name == "-h")
         {
             options.help = true;
@@ -34,18 +36,10 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
                                                 : "unexpected argument '" + argument + "'";
             return false;
         }
-        if (!hasValue)
-        {
-            if (i + 1 >= argc)
-            {
-                error = "option " + name + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-        }
-        cli::Parsed parsed = cli::parseAmpOption(name, value, options.amp, error);
-        if (parsed == cli::Parsed::NotMine)
-            parsed = cli::parseRigOption(name, value, options.rig, error);
+        if (!cli::takeOptionValue(option, argc, argv, i, error))
+            return false;
+        const cli::Parsed parsed =
+            cli::parseAmpOrRigOption(name, value, options.amp, options.rig, error);
         if (parsed == cli::Parsed::Failed)
             return false;
         if (parsed == cli::Parsed::Taken)

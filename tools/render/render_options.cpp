@@ -47,7 +47,9 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             continue;
         }
 
-        auto [name, value, hasValue] = cli::splitOptionWord(argument);
+        cli::OptionWord option = cli::splitOptionWord(argument);
+        const std::string& name = option.name;
+        const std::string& value = option.value;
 
         if (name == "--help" || name == "-h")
         {
@@ -66,23 +68,14 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             error = "unknown option '" + name + "' (see --help)";
             return false;
         }
-        if (!hasValue)
-        {
-            if (i + 1 >= argc)
-            {
-                error = "option " + name + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-        }
-
-        const cli::Parsed amp = cli::parseAmpOption(name, value, options.amp, error);
-        const cli::Parsed rig = amp == cli::Parsed::NotMine
-                                    ? cli::parseRigOption(name, value, options.rig, error)
-                                    : amp;
-        if (rig == cli::Parsed::Failed)
+        if (!cli::takeOptionValue(option, argc, argv, i, error))
             return false;
-        if (rig == cli::Parsed::Taken)
+
+        const cli::Parsed parsed =
+            cli::parseAmpOrRigOption(name, value, options.amp, options.rig, error);
+        if (parsed == cli::Parsed::Failed)
+            return false;
+        if (parsed == cli::Parsed::Taken)
             continue;
 
         if (name == "--plugin")
