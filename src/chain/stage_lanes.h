@@ -39,8 +39,19 @@ namespace vorla {
 template <class L> struct StageGroup
 {
     static constexpr int W = lanes::kWidth<L>;
-    TriodeCoefficients<L> k;
-    TriodeState<L> state;
+
+    // Nothing is set on construction: binding fills every lane before a
+    // step reads it, and clearing a kilobyte at the start of every run is
+    // measurable at small blocks.
+    StageGroup() noexcept {}
+    union
+    {
+        TriodeCoefficients<L> k;
+    };
+    union
+    {
+        TriodeState<L> state;
+    };
     L rate;
 
     VORLA_LANE_INLINE void step(L& x) noexcept { stepTriodeStage(k, state, x, rate); }
@@ -265,8 +276,12 @@ template <class Sample, class... Groups> struct StageLanes : StageSteps<Sample, 
     }
 
 private:
-    TriodeState<double>* records[kAllLanes] = {};
-    TriodeState<double> spare[kAllLanes];
+    // Set by bind (see StageGroup).
+    TriodeState<double>* records[kAllLanes];
+    union
+    {
+        TriodeState<double> spare[kAllLanes];
+    };
 };
 
 } // namespace vorla
