@@ -29,6 +29,7 @@
 #include "dsp/triode_stage.h"
 
 #include <cstddef>
+#include <memory>
 #include <tuple>
 #include <utility>
 
@@ -40,9 +41,9 @@ template <class L> struct StageGroup
 {
     static constexpr int W = lanes::kWidth<L>;
 
-    // Nothing is set on construction: binding fills every lane before a
-    // step reads it, and clearing a kilobyte at the start of every run is
-    // measurable at small blocks.
+    // Nothing is set on construction: binding creates both from the
+    // stages' records before a step reads them, and clearing a kilobyte at
+    // the start of every run is measurable at small blocks.
     StageGroup() noexcept {}
     union
     {
@@ -249,8 +250,8 @@ template <class Sample, class... Groups> struct StageLanes : StageSteps<Sample, 
                 &(c.*kVoicings[static_cast<std::size_t>(second)]->second.stage);
         }
         for (int lane = 0; lane < kAllLanes; ++lane)
-            records[lane] =
-                lane < kLanes ? static_cast<TriodeState<double>*>(flat[lane]) : &spare[lane];
+            records[lane] = lane < kLanes ? static_cast<TriodeState<double>*>(flat[lane])
+                                          : std::construct_at(&spare[lane]);
         this->forEachGroup([&]<std::size_t G>(auto& group) VORLA_LAMBDA_INLINE {
             using L = std::tuple_element_t<G, std::tuple<Groups...>>;
             constexpr int W = lanes::kWidth<L>;
@@ -262,8 +263,8 @@ template <class Sample, class... Groups> struct StageLanes : StageSteps<Sample, 
                 coefficients[i] = stage;
                 states[i] = stage;
             }
-            group.k = gatherLanes<TriodeCoefficients, L>(coefficients);
-            group.state = gatherLanes<TriodeState, L>(states);
+            std::construct_at(&group.k, gatherLanes<TriodeCoefficients, L>(coefficients));
+            std::construct_at(&group.state, gatherLanes<TriodeState, L>(states));
         });
     }
 
@@ -276,7 +277,7 @@ template <class Sample, class... Groups> struct StageLanes : StageSteps<Sample, 
     }
 
 private:
-    // Set by bind (see StageGroup).
+    // Set by bind (see StageGroup); a spare record is created there too.
     TriodeState<double>* records[kAllLanes];
     union
     {
