@@ -14,6 +14,9 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include <pthread.h>
 
@@ -207,6 +210,69 @@ TEST(ChainState, ASideWhoseStateIsNotFiniteStartsAgainFromRest)
         const auto expected = process(*fresh, signal, signal, 256, &freshRight);
         EXPECT_TRUE(vorla::test::sameBits(out, expected)) << "stereo " << stereo;
         EXPECT_TRUE(vorla::test::sameBits(right, freshRight)) << "stereo " << stereo;
+    }
+}
+
+TEST(ChainState, EveryStateValueThatIsNotFiniteIsFound)
+{
+    // Each value a side carries from one sample to the next, poisoned in
+    // turn with a NaN or an infinity, makes the side not finite; the extreme
+    // finite values (the largest, the smallest subnormal, a negative zero)
+    // do not.
+    auto side = std::make_unique<AmpChannel>();
+    AmpChannel& c = *side;
+    std::vector<double*> doubles;
+    std::vector<float*> floats;
+    for (TriodeStage* s : {&c.inputStage, &c.cleanStage1, &c.cleanStage2, &c.crunchStage1,
+                           &c.crunchStage2, &c.overdriveStage1, &c.overdriveStage2})
+        doubles.insert(doubles.end(), {&s->Vg, &s->Vk, &s->Vp, &s->Ig, &s->Ip, &s->out});
+    for (Biquad* q : {&c.overdriveLowpass2, &c.overdriveLowpass1, &c.cleanLowpass, &c.crunchLowpass,
+                      &c.cleanBrightShelf, &c.crunchBrightShelf, &c.overdriveShelf, &c.cleanShelf,
+                      &c.crunchShelf, &c.brightPeak, &c.dcBlocker})
+        doubles.insert(doubles.end(), {&q->x1, &q->x2, &q->y1, &q->y2});
+    doubles.insert(doubles.end(), {&c.toneStack.s0, &c.toneStack.s1, &c.toneStack.s2});
+    const auto halfband = [&floats](auto& f) {
+        for (std::size_t k = 0; k < f.order; ++k)
+            floats.insert(floats.end(), {&f.xPrev[k], &f.yPrev[k]});
+    };
+    halfband(c.upsampler1);
+    halfband(c.downsampler1);
+    halfband(c.upsampler2);
+    halfband(c.downsampler2);
+    halfband(c.upsampler3);
+    halfband(c.downsampler3);
+    ASSERT_EQ(doubles.size(), 7u * 6 + 11 * 4 + 3);
+    ASSERT_EQ(floats.size(), 2u * 2 * (12 + 8 + 4));
+
+    const auto poisonEach = [&c](const auto& values, auto nan, auto infinity) {
+        for (std::size_t i = 0; i < values.size(); ++i)
+            for (const auto bad : {nan, infinity, -infinity})
+            {
+                const auto kept = *values[i];
+                *values[i] = bad;
+                EXPECT_FALSE(ampChannelIsFinite(c)) << "value " << i << " = " << bad;
+                *values[i] = kept;
+            }
+    };
+    ASSERT_TRUE(ampChannelIsFinite(c));
+    poisonEach(doubles, std::numeric_limits<double>::quiet_NaN(),
+               std::numeric_limits<double>::infinity());
+    poisonEach(floats, std::numeric_limits<float>::quiet_NaN(),
+               std::numeric_limits<float>::infinity());
+
+    using D = std::numeric_limits<double>;
+    using F = std::numeric_limits<float>;
+    const std::pair<double, float> extremes[] = {{D::max(), F::max()},
+                                                 {-D::max(), -F::max()},
+                                                 {D::denorm_min(), F::denorm_min()},
+                                                 {-0.0, -0.0f}};
+    for (const auto& [extreme, extremeFloat] : extremes)
+    {
+        for (double* v : doubles)
+            *v = extreme;
+        for (float* v : floats)
+            *v = extremeFloat;
+        EXPECT_TRUE(ampChannelIsFinite(c)) << extreme;
     }
 }
 
