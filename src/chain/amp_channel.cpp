@@ -33,12 +33,7 @@ constexpr double kStackR4 = 94000.0;
 void resetAmpChannel(AmpChannel& channel) noexcept
 {
     channel = AmpChannel{};
-    resetHalfband(channel.upsampler1);
-    resetHalfband(channel.downsampler1);
-    resetHalfband(channel.upsampler2);
-    resetHalfband(channel.downsampler2);
-    resetHalfband(channel.upsampler3);
-    resetHalfband(channel.downsampler3);
+    forEachHalfband(channel, [](auto& filter) { resetHalfband(filter); });
 }
 
 ChainDesign makeChainDesign(float hostRate, int32_t factor) noexcept
@@ -89,12 +84,7 @@ void designAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept
 
     // The resamplers' coefficients do not depend on the rate; reloading
     // them keeps their state, so running audio continues without a click.
-    loadHalfbandCoefficients(channel.upsampler1);
-    loadHalfbandCoefficients(channel.downsampler1);
-    loadHalfbandCoefficients(channel.upsampler2);
-    loadHalfbandCoefficients(channel.downsampler2);
-    loadHalfbandCoefficients(channel.upsampler3);
-    loadHalfbandCoefficients(channel.downsampler3);
+    forEachHalfband(channel, [](auto& filter) { loadHalfbandCoefficients(filter); });
 }
 
 void restAmpChannel(AmpChannel& channel, const ChainDesign& design) noexcept
@@ -162,16 +152,10 @@ bool ampChannelIsFinite(const AmpChannel& c) noexcept
     for (const Element& use : kBiquadUses)
         bits.addRecord(static_cast<const BiquadState<double>&>(c.*use.filter));
     bits.addRecord(static_cast<const ToneStackState<double>&>(c.toneStack));
-    const auto halfband = [&bits](const auto& f) {
+    forEachHalfband(c, [&bits](const auto& f) {
         bits.add(f.xPrev, f.order);
         bits.add(f.yPrev, f.order);
-    };
-    halfband(c.upsampler1);
-    halfband(c.downsampler1);
-    halfband(c.upsampler2);
-    halfband(c.downsampler2);
-    halfband(c.upsampler3);
-    halfband(c.downsampler3);
+    });
     return !bits.any();
 }
 

@@ -60,6 +60,18 @@ struct AmpChannel
     Biquad dcBlocker;
 };
 
+/// f(filter) for every half-band filter of the side's resampler, up and
+/// down, in cascade order.  Channel is AmpChannel or const AmpChannel.
+template <class Channel, class F> void forEachHalfband(Channel& c, F&& f)
+{
+    f(c.upsampler1);
+    f(c.downsampler1);
+    f(c.upsampler2);
+    f(c.downsampler2);
+    f(c.upsampler3);
+    f(c.downsampler3);
+}
+
 /// The continuous knobs of one host block, taken once at block entry and
 /// shared by both sides and every sample of the block.
 struct BlockSnapshot

@@ -231,16 +231,10 @@ TEST(ChainState, EveryStateValueThatIsNotFiniteIsFound)
                       &c.crunchShelf, &c.brightPeak, &c.dcBlocker})
         doubles.insert(doubles.end(), {&q->x1, &q->x2, &q->y1, &q->y2});
     doubles.insert(doubles.end(), {&c.toneStack.s0, &c.toneStack.s1, &c.toneStack.s2});
-    const auto halfband = [&floats](auto& f) {
+    forEachHalfband(c, [&floats](auto& f) {
         for (std::size_t k = 0; k < f.order; ++k)
             floats.insert(floats.end(), {&f.xPrev[k], &f.yPrev[k]});
-    };
-    halfband(c.upsampler1);
-    halfband(c.downsampler1);
-    halfband(c.upsampler2);
-    halfband(c.downsampler2);
-    halfband(c.upsampler3);
-    halfband(c.downsampler3);
+    });
     ASSERT_EQ(doubles.size(), 7u * 6 + 11 * 4 + 3);
     ASSERT_EQ(floats.size(), 2u * 2 * (12 + 8 + 4));
 
