@@ -79,26 +79,19 @@ void modelSpan(const HostBlock& block, int n, const ModelCode& code, SpanBuffers
 {
     const int factor = block.factor;
     const int count = n * factor;
-    __m128* top = upsampleSpan<kSides>(block.sides, factor, n, b.frames);
+    auto* model = [&] {
+        if constexpr (kSides == 2)
+            return b.stereoModel;
+        else
+            return b.monoModel;
+    }();
+    upsampleSpan<kSides>(block.sides, factor, n, b.frames, model);
     if constexpr (kSides == 2)
-    {
-        for (int k = 0; k < count; ++k)
-            b.stereoModel[k] = _mm_cvtps_pd(top[k]);
-        runModel(*block.sides[0], *block.sides[1], b.stereoModel, count, b.flags, *block.snapshot,
+        runModel(*block.sides[0], *block.sides[1], model, count, b.flags, *block.snapshot,
                  block.rate, code, b);
-        for (int k = 0; k < count; ++k)
-            top[k] = _mm_cvtpd_ps(b.stereoModel[k]);
-    }
     else
-    {
-        for (int k = 0; k < count; ++k)
-            b.monoModel[k] = static_cast<double>(_mm_cvtss_f32(top[k]));
-        runModel(*block.sides[0], b.monoModel, count, b.flags, *block.snapshot, block.rate, code,
-                 b);
-        for (int k = 0; k < count; ++k)
-            top[k] = _mm_set_ss(static_cast<float>(b.monoModel[k]));
-    }
-    downsampleSpan<kSides>(block.sides, factor, n, b.frames);
+        runModel(*block.sides[0], model, count, b.flags, *block.snapshot, block.rate, code, b);
+    downsampleSpan<kSides>(block.sides, factor, n, b.frames, model);
 }
 
 } // namespace
@@ -141,11 +134,11 @@ int32_t processSpan(const HostBlock& block, int32_t start, const ModelCode& code
         const int32_t i = start + n;
         const double antiDenormal = block.antiDenormal->at(block.frames - 1 - i);
         const float x1 = enterSample(block.in[0][i], antiDenormal);
-        b.frames.host[n] =
-            stereo ? _mm_setr_ps(x1, enterSample(block.in[1][i], antiDenormal), 0.0f, 0.0f)
-                   : _mm_set_ss(x1);
+        const float x2 = stereo ? enterSample(block.in[1][i], antiDenormal) : 0.0f;
+        b.frames.host[n] = _mm_setr_ps(x1, x2, 0.0f, 0.0f);
+        const PairFlags flags = readPairFlags(switches);
         for (int pair = 0; pair < pairsPerFrame; ++pair)
-            b.flags[n * pairsPerFrame + pair] = readPairFlags(switches);
+            b.flags[n * pairsPerFrame + pair] = flags;
     }
 
     if (stereo)

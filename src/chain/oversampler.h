@@ -94,28 +94,64 @@ template <std::size_t N, int kSides> struct HalfbandLanes
     }
 };
 
+// A frame as the model takes it: double (one side) or __m128d (two sides,
+// lane 0 the first), converted where the span meets the model, inside the
+// first and last filter's runs, so that no pass of its own copies it.
+VORLA_RESAMPLE void fromFrame(__m128 frame, __m128& out) noexcept
+{
+    out = frame;
+}
+VORLA_RESAMPLE void fromFrame(__m128 frame, double& out) noexcept
+{
+    out = static_cast<double>(_mm_cvtss_f32(frame));
+}
+VORLA_RESAMPLE void fromFrame(__m128 frame, __m128d& out) noexcept
+{
+    out = _mm_cvtps_pd(frame);
+}
+// Back to a frame, rounded to float; the unused lanes are zero.
+VORLA_RESAMPLE __m128 toFrame(__m128 in) noexcept
+{
+    return in;
+}
+VORLA_RESAMPLE __m128 toFrame(double in) noexcept
+{
+    return _mm_cvtpd_ps(_mm_set_sd(in));
+}
+VORLA_RESAMPLE __m128 toFrame(__m128d in) noexcept
+{
+    return _mm_cvtpd_ps(in);
+}
+
 /// One filter over a run of frames, with its lanes held in registers for
-/// the run: up-sampling in[0 .. n) into out[0 .. 2n), earlier first.
-template <std::size_t N, int kSides>
+/// the run: up-sampling in[0 .. n) into out[0 .. 2n), earlier first.  Out
+/// is a frame or a model sample.
+template <std::size_t N, int kSides, class Out>
 VORLA_RESAMPLE void upsampleRun(HalfbandFilter<N>* const* filters, const __m128* in, int n,
-                                __m128* out) noexcept
+                                Out* out) noexcept
 {
     HalfbandLanes<N, kSides> lanes;
     lanes.load(filters);
     for (int i = 0; i < n; ++i)
-        lanes.up(in[i], out[2 * i], out[2 * i + 1]);
+    {
+        __m128 earlier, later;
+        lanes.up(in[i], earlier, later);
+        fromFrame(earlier, out[2 * i]);
+        fromFrame(later, out[2 * i + 1]);
+    }
     lanes.store(filters);
 }
 
-/// Down-sampling the pairs (in[2i], in[2i + 1]) into out[i].
-template <std::size_t N, int kSides>
-VORLA_RESAMPLE void downsampleRun(HalfbandFilter<N>* const* filters, const __m128* in, int n,
+/// Down-sampling the pairs (in[2i], in[2i + 1]) into out[i].  In is a
+/// frame or a model sample.
+template <std::size_t N, int kSides, class In>
+VORLA_RESAMPLE void downsampleRun(HalfbandFilter<N>* const* filters, const In* in, int n,
                                   __m128* out) noexcept
 {
     HalfbandLanes<N, kSides> lanes;
     lanes.load(filters);
     for (int i = 0; i < n; ++i)
-        out[i] = lanes.down(in[2 * i], in[2 * i + 1]);
+        out[i] = lanes.down(toFrame(in[2 * i]), toFrame(in[2 * i + 1]));
     lanes.store(filters);
 }
 
@@ -129,58 +165,62 @@ VORLA_RESAMPLE void filtersOf(AmpChannel* const* sides, Filter AmpChannel::*memb
 }
 
 /// The work space of a span's resampling: the host frames, and two buffers
-/// that the cascade's stages fill in turn (host -> a -> b -> a up, the same
-/// way back down), each big enough for the span at 8x.
+/// that the cascade's stages between the host and the model fill in turn
+/// (host -> a -> b up, the same way back down), each big enough for the
+/// span at 4x.
 template <int kFrames> struct ResampleBuffers
 {
     __m128 host[kFrames];
-    __m128 a[kFrames * 8];
-    __m128 b[kFrames * 8];
+    __m128 a[kFrames * 4];
+    __m128 b[kFrames * 4];
 };
 
 /// The host frames host[0 .. n) up by `factor` (2, 4 or 8), filter after
-/// filter, in time order; returns the buffer holding the result.  At 8x the
-/// pairs come in the order (p0: u0: w0 w1), (p0: u1: w0 w1), (p1: ...).
-template <int kSides, int kFrames>
-__attribute__((noinline)) __m128* upsampleSpan(AmpChannel* const* sides, int factor, int n,
-                                               ResampleBuffers<kFrames>& r) noexcept
+/// filter, in time order, into the model's samples model[0 .. n * factor).
+/// At 8x the pairs come in the order (p0: u0: w0 w1), (p0: u1: w0 w1),
+/// (p1: ...).
+template <int kSides, int kFrames, class Sample>
+__attribute__((noinline)) void upsampleSpan(AmpChannel* const* sides, int factor, int n,
+                                            ResampleBuffers<kFrames>& r, Sample* model) noexcept
 {
     HalfbandFilter12* f12[2];
     filtersOf<kSides>(sides, &AmpChannel::upsampler1, f12);
-    upsampleRun<12, kSides>(f12, r.host, n, r.a);
     if (factor < 4)
-        return r.a;
+        return upsampleRun<12, kSides>(f12, r.host, n, model);
+    upsampleRun<12, kSides>(f12, r.host, n, r.a);
     HalfbandFilter8* f8[2];
     filtersOf<kSides>(sides, &AmpChannel::upsampler2, f8);
-    upsampleRun<8, kSides>(f8, r.a, 2 * n, r.b);
     if (factor < 8)
-        return r.b;
+        return upsampleRun<8, kSides>(f8, r.a, 2 * n, model);
+    upsampleRun<8, kSides>(f8, r.a, 2 * n, r.b);
     HalfbandFilter4* f4[2];
     filtersOf<kSides>(sides, &AmpChannel::upsampler3, f4);
-    upsampleRun<4, kSides>(f4, r.b, 4 * n, r.a);
-    return r.a;
+    upsampleRun<4, kSides>(f4, r.b, 4 * n, model);
 }
 
-/// The buffer upsampleSpan returned for `factor`, holding n * factor
-/// frames, back down into host[0 .. n).
-template <int kSides, int kFrames>
+/// The model's samples model[0 .. n * factor) back down into host[0 .. n).
+template <int kSides, int kFrames, class Sample>
 __attribute__((noinline)) void downsampleSpan(AmpChannel* const* sides, int factor, int n,
-                                              ResampleBuffers<kFrames>& r) noexcept
+                                              ResampleBuffers<kFrames>& r,
+                                              const Sample* model) noexcept
 {
-    if (factor >= 8)
+    HalfbandFilter12* f12[2];
+    filtersOf<kSides>(sides, &AmpChannel::downsampler1, f12);
+    if (factor < 4)
+        return downsampleRun<12, kSides>(f12, model, n, r.host);
+    HalfbandFilter8* f8[2];
+    filtersOf<kSides>(sides, &AmpChannel::downsampler2, f8);
+    if (factor < 8)
+    {
+        downsampleRun<8, kSides>(f8, model, 2 * n, r.a);
+    }
+    else
     {
         HalfbandFilter4* f4[2];
         filtersOf<kSides>(sides, &AmpChannel::downsampler3, f4);
-        downsampleRun<4, kSides>(f4, r.a, 4 * n, r.b);
-    }
-    if (factor >= 4)
-    {
-        HalfbandFilter8* f8[2];
-        filtersOf<kSides>(sides, &AmpChannel::downsampler2, f8);
+        downsampleRun<4, kSides>(f4, model, 4 * n, r.b);
         downsampleRun<8, kSides>(f8, r.b, 2 * n, r.a);
     }
-    HalfbandFilter12* f12[2];
-    filtersOf<kSides>(sides, &AmpChannel::downsampler1, f12);
     downsampleRun<12, kSides>(f12, r.a, n, r.host);
 }
 
