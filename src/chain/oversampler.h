@@ -16,9 +16,10 @@
 //
 // A span's frames pass each filter in one run, filter after filter (the
 // 12-, 8- and 4-coefficient filters for factor 2, 4 or 8), with the
-// filter's lanes held in registers for the run.  Every filter sees its own
-// samples in order, so this is the same to the bit as stepping the cascade
-// sample by sample.
+// filter's lanes held in registers for the run; the last filter up writes
+// the model's samples (doubles) and the first filter down reads them.
+// Every filter sees its own samples in order, so this is the same to the
+// bit as stepping the cascade sample by sample.
 #pragma once
 
 #include "chain/amp_channel.h"
