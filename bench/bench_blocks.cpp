@@ -7,10 +7,17 @@
 // Arguments: block (frames), voicing (0 clean, 1 crunch, 2 overdrive),
 // stereo (0/1); 44.1 kHz, LowQ (4x), plucked strings.
 //
+// BM_blockLanes runs blocks of 32 and 256 frames on each lane layout this
+// processor has (lanes: 0 SSE2, 1 AVX, 2 AVX-512; chain/model_code.h), to
+// compare them on one machine: where a 512-bit division or square root
+// takes longer than a 256-bit one, stereo's single 512-bit step of all six
+// stages can lose to the AVX layout.
+//
 //   ./build/vorla-bench --benchmark_filter=BM_block --benchmark_repetitions=5
 //       --benchmark_enable_random_interleaving=true   (one line)
 #include <benchmark/benchmark.h>
 
+#include "chain/model_code.h"
 #include "effect/effect_core.h"
 #include "effect/parameters.h"
 
@@ -22,7 +29,7 @@
 
 namespace {
 
-void BM_block(benchmark::State& state)
+void runBlocks(benchmark::State& state, const vorla::LaneSet* lanes)
 {
     const auto block = static_cast<int32_t>(state.range(0));
     const auto voicing = state.range(1);
@@ -30,6 +37,8 @@ void BM_block(benchmark::State& state)
     constexpr float kRate = 44100.0f;
 
     auto effect = std::make_unique<vorla::EffectCore>();
+    if (lanes != nullptr)
+        effect->amplifier().modelCode().lanes = *lanes;
     effect->setParameter(kChannel, voicing == 2 ? 1.0f : 0.0f);
     effect->setParameter(kCleanCrunch, voicing == 1 ? 1.0f : 0.0f);
     effect->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
@@ -62,6 +71,17 @@ void BM_block(benchmark::State& state)
                                                benchmark::Counter::kIsRate);
 }
 
+void BM_block(benchmark::State& state)
+{
+    runBlocks(state, nullptr);
+}
+
+void BM_blockLanes(benchmark::State& state)
+{
+    const auto lanes = static_cast<vorla::LaneSet>(state.range(3));
+    runBlocks(state, &lanes);
+}
+
 void blockCases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"block", "voicing", "stereo"});
@@ -73,5 +93,23 @@ void blockCases(benchmark::internal::Benchmark* b)
 }
 
 BENCHMARK(BM_block)->Apply(blockCases);
+
+void laneCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"block", "voicing", "stereo", "lanes"});
+    std::vector<vorla::LaneSet> sets = {vorla::LaneSet::Sse2};
+    if (vorla::processorHasAvx())
+        sets.push_back(vorla::LaneSet::Avx);
+    if (vorla::processorHasAvx512())
+        sets.push_back(vorla::LaneSet::Avx512);
+    for (int64_t stereo : {0, 1})
+        for (int64_t voicing : {0, 2})
+            for (int64_t block : {32, 256})
+                for (vorla::LaneSet lanes : sets)
+                    b->Args({block, voicing, stereo, static_cast<int64_t>(lanes)});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_blockLanes)->Apply(laneCases);
 
 } // namespace
