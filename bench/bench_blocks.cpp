@@ -13,7 +13,7 @@
 // takes longer than a 256-bit one, stereo's single 512-bit step of all six
 // stages can lose to the AVX layout.
 //
-//   ./build/vorla-bench --benchmark_filter=BM_block --benchmark_repetitions=5
+//   ./build/vorla-bench --benchmark_filter=BM_block/ --benchmark_repetitions=5
 //       --benchmark_enable_random_interleaving=true   (one line)
 #include <benchmark/benchmark.h>
 
