@@ -40,7 +40,7 @@ void runAmplifier(benchmark::State& state, bool sse2Only, bool libraryExp = fals
 
     auto effect = std::make_unique<vorla::EffectCore>();
     if (sse2Only)
-        effect->amplifier().modelCode().lanes = vorla::LaneSet::Sse2;
+        effect->amplifier().modelCode().useLanes(vorla::LaneSet::Sse2);
     if (libraryExp)
         effect->amplifier().modelCode().inlineExp = false;
     effect->setParameter(kQuality, highQuality ? 1.0f : 0.0f);

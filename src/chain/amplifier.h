@@ -25,6 +25,7 @@
 #include "chain/amp_controls.h"
 #include "chain/block_io.h"
 #include "chain/block_process.h"
+#include "chain/lane_choice.h"
 #include "chain/model_code.h"
 
 #include <array>
@@ -83,7 +84,7 @@ private:
     std::array<AmpChannel, 2> sides{};
     ChainDesign applied{};
     AntiDenormalTable antiDenormalTable{};
-    ModelCode code;
+    ModelCode code = measuredModelCode();
     SpanBuffers buffers;
 };
 

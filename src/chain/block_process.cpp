@@ -55,21 +55,31 @@ VORLA_MODEL_RUN(monoAvx512, VORLA_AVX512, MonoAvx, false)
 VORLA_MODEL_RUN(monoAvx512Fma, VORLA_AVX512_FMA, MonoAvx, true)
 VORLA_MODEL_RUN(stereoAvx512, VORLA_AVX512, StereoAvx512, false)
 VORLA_MODEL_RUN(stereoAvx512Fma, VORLA_AVX512_FMA, StereoAvx512, true)
+// The same instructions and registers, stereo's stages in the AVX layout:
+// on cores whose 512-bit division and square root take half again as long
+// as the 256-bit ones, the one long step can lose to the two shorter ones.
+VORLA_MODEL_RUN(stereoAvxOn512, VORLA_AVX512, StereoAvx, false)
+VORLA_MODEL_RUN(stereoAvxOn512Fma, VORLA_AVX512_FMA, StereoAvx, true)
 
 // The run of each lane set (LaneSet order), with the library's exp called
 // and inline.  SSE2 processors have no FMA, so their runs always call it.
-constexpr ModelFunction<double> kMonoRuns[3][2] = {
+// Mono's three stages fill one AVX step either way, so both AVX-512 sets
+// run the same mono code.
+constexpr ModelFunction<double> kMonoRuns[4][2] = {
     {monoSse2, monoSse2},
     {monoAvx, monoAvxFma},
     {monoAvx512, monoAvx512Fma},
+    {monoAvx512, monoAvx512Fma},
 };
-constexpr ModelFunction<__m128d> kStereoRuns[3][2] = {
+constexpr ModelFunction<__m128d> kStereoRuns[4][2] = {
     {stereoSse2, stereoSse2},
     {stereoAvx, stereoAvxFma},
     {stereoAvx512, stereoAvx512Fma},
+    {stereoAvxOn512, stereoAvxOn512Fma},
 };
 static_assert(static_cast<int>(LaneSet::Sse2) == 0 && static_cast<int>(LaneSet::Avx) == 1 &&
-              static_cast<int>(LaneSet::Avx512) == 2);
+              static_cast<int>(LaneSet::Avx512) == 2 &&
+              static_cast<int>(LaneSet::Avx512Narrow) == 3);
 
 /// One side (kSides 1) or both (2): the span's host frames (already in
 /// buffers.frames.host, and the pairs' switches in buffers.flags) through
@@ -101,8 +111,8 @@ void runModel(AmpChannel& side, double* x, int count, const PairFlags* flags,
               SpanBuffers& buffers) noexcept
 {
     AmpChannel* sides[1] = {&side};
-    kMonoRuns[static_cast<int>(code.lanes)][code.inlineExp ? 1 : 0](
-        sides, x, count, flags, snapshot, rate, buffers.monoFilters);
+    kMonoRuns[static_cast<int>(code.mono)][code.inlineExp ? 1 : 0](sides, x, count, flags, snapshot,
+                                                                   rate, buffers.monoFilters);
 }
 
 void runModel(AmpChannel& first, AmpChannel& second, __m128d* x, int count, const PairFlags* flags,
@@ -110,7 +120,7 @@ void runModel(AmpChannel& first, AmpChannel& second, __m128d* x, int count, cons
               SpanBuffers& buffers) noexcept
 {
     AmpChannel* sides[2] = {&first, &second};
-    kStereoRuns[static_cast<int>(code.lanes)][code.inlineExp ? 1 : 0](
+    kStereoRuns[static_cast<int>(code.stereo)][code.inlineExp ? 1 : 0](
         sides, x, count, flags, snapshot, rate, buffers.stereoFilters);
 }
 

@@ -4,8 +4,9 @@
 // The model is compiled several times over: for SSE2 (every x86-64
 // processor), for AVX and for AVX-512, each with the shaper's exp called
 // from the C library or taken inline.  Every choice gives the same bits;
-// the amplifier takes the best this processor and C library allow, and
-// tests set each in turn to compare them.
+// which is fastest depends on the processor's core more than on its
+// instruction sets, so the amplifier takes what it measures
+// (chain/lane_choice.h), and tests set each in turn to compare them.
 #pragma once
 
 #include "dsp/exact_exp.h"
@@ -13,16 +14,37 @@
 
 namespace vorla {
 
-/// The instruction sets the model has lane layouts for.
+/// The lane layouts the model is compiled for (chain/stage_lanes.h).
 enum class LaneSet
 {
-    Sse2,   // every x86-64 processor: two double lanes
-    Avx,    // four double lanes
-    Avx512, // eight double lanes and 32 registers (stereo keeps both sides'
-            // stages in one step)
+    /// Every x86-64 processor: two double lanes.
+    Sse2,
+    /// Four double lanes.
+    Avx,
+    /// Eight double lanes and 32 registers: stereo steps both sides'
+    /// stages in one 512-bit step.
+    Avx512,
+    /// AVX-512's instructions and 32 registers, stereo's stages in a 256-
+    /// and a 128-bit step as with AVX: where a 512-bit division or square
+    /// root takes longer than a 256-bit one, two shorter steps can beat one
+    /// long one.
+    Avx512Narrow,
 };
 
-/// The best set this processor offers.
+/// True when this processor can run the code of `set`.
+inline bool processorHasLaneSet(LaneSet set) noexcept
+{
+    switch (set)
+    {
+    case LaneSet::Sse2: return true;
+    case LaneSet::Avx: return processorHasAvx();
+    case LaneSet::Avx512:
+    case LaneSet::Avx512Narrow: return processorHasAvx512();
+    }
+    return false;
+}
+
+/// The widest set this processor offers.
 inline LaneSet bestLaneSet() noexcept
 {
     if (processorHasAvx512())
@@ -30,14 +52,30 @@ inline LaneSet bestLaneSet() noexcept
     return processorHasAvx() ? LaneSet::Avx : LaneSet::Sse2;
 }
 
+/// A name for reports and benchmark labels.
+inline const char* laneSetName(LaneSet set) noexcept
+{
+    switch (set)
+    {
+    case LaneSet::Sse2: return "SSE2";
+    case LaneSet::Avx: return "AVX";
+    case LaneSet::Avx512: return "AVX-512";
+    case LaneSet::Avx512Narrow: return "AVX-512 narrow";
+    }
+    return "?";
+}
+
 struct ModelCode
 {
-    /// The instruction set the model runs on, chosen from the processor
-    /// when the amplifier is created.
-    LaneSet lanes = bestLaneSet();
+    /// The lane layouts the model runs on, one side and both sides.
+    LaneSet mono = bestLaneSet();
+    LaneSet stereo = bestLaneSet();
     /// True when the shaper may take the library's exp inline
     /// (dsp/exact_exp.h); otherwise it calls std::exp.
     bool inlineExp = fusedExpMatchesLibrary();
+
+    /// One side and both on `set`.
+    void useLanes(LaneSet set) noexcept { mono = stereo = set; }
 };
 
 } // namespace vorla

@@ -11,23 +11,11 @@ namespace vorla::test {
 
 inline std::vector<LaneSet> availableLaneSets()
 {
-    std::vector<LaneSet> sets = {LaneSet::Sse2};
-    if (processorHasAvx())
-        sets.push_back(LaneSet::Avx);
-    if (processorHasAvx512())
-        sets.push_back(LaneSet::Avx512);
+    std::vector<LaneSet> sets;
+    for (LaneSet set : {LaneSet::Sse2, LaneSet::Avx, LaneSet::Avx512, LaneSet::Avx512Narrow})
+        if (processorHasLaneSet(set))
+            sets.push_back(set);
     return sets;
-}
-
-inline const char* laneSetName(LaneSet set)
-{
-    switch (set)
-    {
-    case LaneSet::Sse2: return "SSE2";
-    case LaneSet::Avx: return "AVX";
-    case LaneSet::Avx512: return "AVX-512";
-    }
-    return "?";
 }
 
 } // namespace vorla::test

@@ -4,7 +4,9 @@
 // processPair), whatever the voicing changes and block lengths.
 //   - the AVX and AVX-512 layouts against the SSE2 ones, mono and stereo;
 //   - the stereo sides against two mono effects fed one input each;
-//   - the shaper's inline exp against its call of std::exp.
+//   - the shaper's inline exp against its call of std::exp;
+//   - which set an amplifier picks from the sets' timings.
+#include "chain/lane_choice.h"
 #include "chain/model_code.h"
 
 #include "chain/chain_support.h"
@@ -16,14 +18,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace {
 
 using namespace vorla;
 using vorla::test::availableLaneSets;
-using vorla::test::laneSetName;
 using vorla::test::sameBytes;
 
 struct Render
@@ -61,7 +64,7 @@ Render renderSwitching(EffectCore& fx, const std::vector<float>& in1, const std:
 std::unique_ptr<EffectCore> makeEffect(float hostRate, bool highQuality, bool stereo, LaneSet lanes)
 {
     auto fx = vorla::test::makeCore();
-    fx->amplifier().modelCode().lanes = lanes;
+    fx->amplifier().modelCode().useLanes(lanes);
     fx->setParameter(kQuality, highQuality ? 1.0f : 0.0f);
     fx->setSampleRate(hostRate);
     fx->setParameter(kMonoStereo, stereo ? 1.0f : 0.0f);
@@ -193,6 +196,57 @@ TEST(ModelLanes, ShaperGivesTheScalarBitsInEveryLaneWidth)
         {
             ASSERT_EQ(std::memcmp(&four[k], &want, sizeof(double)), 0) << in[k];
         }
+    }
+}
+
+TEST(LaneChoice, TheWidestSetStaysUnlessAnotherIsClearlyFaster)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case
+    {
+        std::vector<LaneTime> times;
+        LaneSet widest;
+        LaneSet picked;
+    };
+    const Case cases[] = {
+        {{{LaneSet::Sse2, 1.0}, {LaneSet::Avx, 1.0}}, LaneSet::Avx, LaneSet::Avx},
+        // Within the margin: the machine's noise, not a reason to change.
+        {{{LaneSet::Sse2, 0.97}, {LaneSet::Avx, 1.0}}, LaneSet::Avx, LaneSet::Avx},
+        {{{LaneSet::Sse2, 0.9}, {LaneSet::Avx, 1.0}}, LaneSet::Avx, LaneSet::Sse2},
+        // The fastest of several that beat the widest.
+        {{{LaneSet::Sse2, 0.95},
+          {LaneSet::Avx, 0.85},
+          {LaneSet::Avx512, 1.0},
+          {LaneSet::Avx512Narrow, 0.9}},
+         LaneSet::Avx512,
+         LaneSet::Avx},
+        // Times that cannot be right do not count.
+        {{{LaneSet::Sse2, 0.0}, {LaneSet::Avx, 1.0}}, LaneSet::Avx, LaneSet::Avx},
+        {{{LaneSet::Sse2, -1.0}, {LaneSet::Avx, 1.0}}, LaneSet::Avx, LaneSet::Avx},
+        {{{LaneSet::Sse2, nan}, {LaneSet::Avx, 1.0}}, LaneSet::Avx, LaneSet::Avx},
+        {{{LaneSet::Sse2, 0.5}, {LaneSet::Avx, nan}}, LaneSet::Avx, LaneSet::Avx},
+        {{{LaneSet::Sse2, 0.5}, {LaneSet::Avx, inf}}, LaneSet::Avx, LaneSet::Avx},
+        {{{LaneSet::Sse2, 0.5}}, LaneSet::Avx, LaneSet::Avx},
+        {{}, LaneSet::Sse2, LaneSet::Sse2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pickLaneSet(c.times.data(), static_cast<int>(c.times.size()), c.widest), c.picked)
+            << laneSetName(c.picked);
+}
+
+TEST(LaneChoice, AmplifiersRunOnMeasuredSetsThisProcessorHas)
+{
+    const ModelCode measured = measuredModelCode();
+    EXPECT_TRUE(processorHasLaneSet(measured.mono)) << laneSetName(measured.mono);
+    EXPECT_TRUE(processorHasLaneSet(measured.stereo)) << laneSetName(measured.stereo);
+    EXPECT_EQ(measured.inlineExp, fusedExpMatchesLibrary());
+    for (int i = 0; i < 2; ++i)
+    {
+        auto fx = vorla::test::makeCore();
+        const ModelCode& code = fx->amplifier().modelCode();
+        EXPECT_EQ(code.mono, measured.mono);
+        EXPECT_EQ(code.stereo, measured.stereo);
     }
 }
 

@@ -84,13 +84,13 @@ TEST(Pipeline, SwitchesChangingFromPairToPairGiveTheReferenceBits)
         for (const bool changing : {false, true})
             for (const int count : {2, 6, 10, 16, 300})
             {
-                SCOPED_TRACE(std::string(vorla::test::laneSetName(set)) +
+                SCOPED_TRACE(std::string(vorla::laneSetName(set)) +
                              (changing ? " changing " : " ") + std::to_string(count));
                 const std::vector<PairFlags> flags = switchesFor(count / 2, changing, 99u);
                 const std::vector<double> in1 = modelInput(count, 0);
                 const std::vector<double> in2 = modelInput(count, 1);
                 ModelCode code;
-                code.lanes = set;
+                code.useLanes(set);
 
                 // One side.
                 Amp mono;
