@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Timing the model on each lane set: a few hundred oversampled samples of a
-// guitar-like signal through Clean and through Overdrive (whose grid
-// current puts a square root on the recursion), from the same state for
-// every set, the sets interleaved round by round so that a busy neighbour
-// or a clock still ramping up weighs on all of them alike, and the best
-// round of each kept.
+// Timing the model on each lane set: a few hundred oversampled samples
+// through Clean and through Overdrive (whose grid current puts a square root
+// on the recursion), from the same state for every set, the sets
+// interleaved round by round so that a busy neighbour or a clock still
+// ramping up weighs on all of them alike, and the best round of each kept.
 #include "chain/lane_choice.h"
 
 #include "chain/amp_controls.h"
@@ -66,12 +65,13 @@ struct TimingRig
     {
         for (AmpChannel& side : start)
             restAmpChannel(side, design);
-        // Two decaying strings, loud enough for grid current in Overdrive.
+        // Two and three cycles of two tones over the run, at a level where
+        // the second stage's grid conducts on a few steps in Clean and on
+        // about 45 % in Overdrive, as with a guitar played through them.
         for (int u = 0; u < kSamples; ++u)
         {
-            const double t = u / design.processRate;
-            signal[u] = std::exp(-8.0 * t) *
-                        (0.6 * std::sin(kTwoPi * 110.0 * t) + 0.3 * std::sin(kTwoPi * 247.0 * t));
+            const double phase = kTwoPi * u / kSamples;
+            signal[u] = 0.1 * (std::sin(2.0 * phase) + 0.5 * std::sin(3.0 * phase + 1.0));
         }
         for (int p = 0; p < kSamples / 2; ++p)
         {
