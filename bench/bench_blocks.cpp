@@ -102,15 +102,12 @@ BENCHMARK(BM_block)->Apply(blockCases);
 void laneCases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"block", "voicing", "stereo", "lanes"});
-    using vorla::LaneSet;
     for (int64_t stereo : {0, 1})
         for (int64_t voicing : {0, 2})
             for (int64_t block : {32, 256})
-                for (LaneSet lanes :
-                     {LaneSet::Sse2, LaneSet::Avx, LaneSet::Avx512, LaneSet::Avx512Narrow})
-                    // Both AVX-512 sets run the same mono code.
+                for (vorla::LaneSet lanes : vorla::kLaneSets)
                     if (vorla::processorHasLaneSet(lanes) &&
-                        (stereo != 0 || lanes != LaneSet::Avx512Narrow))
+                        (stereo != 0 || vorla::hasMonoCodeOfItsOwn(lanes)))
                         b->Args({block, voicing, stereo, static_cast<int64_t>(lanes)});
     b->Unit(benchmark::kMillisecond);
 }

@@ -63,8 +63,7 @@ VORLA_MODEL_RUN(stereoAvxOn512Fma, VORLA_AVX512_FMA, StereoAvx, true)
 
 // The run of each lane set (LaneSet order), with the library's exp called
 // and inline.  SSE2 processors have no FMA, so their runs always call it.
-// Mono's three stages fill one AVX step either way, so both AVX-512 sets
-// run the same mono code.
+// Both AVX-512 sets run the same mono code (hasMonoCodeOfItsOwn).
 constexpr ModelFunction<double> kMonoRuns[4][2] = {
     {monoSse2, monoSse2},
     {monoAvx, monoAvxFma},

@@ -42,9 +42,7 @@ namespace {
 
 constexpr int kSamples = 384; // oversampled samples per timed run
 constexpr int kRounds = 5;
-constexpr LaneSet kAllSets[] = {LaneSet::Sse2, LaneSet::Avx, LaneSet::Avx512,
-                                LaneSet::Avx512Narrow};
-constexpr int kSets = static_cast<int>(std::size(kAllSets));
+constexpr int kSets = static_cast<int>(std::size(kLaneSets));
 constexpr double kTwoPi = 6.283185307179586;
 
 /// The model and its work space, with both sides as a new amplifier has
@@ -117,7 +115,7 @@ ModelCode measure() noexcept
     LaneTime mono[kSets];
     LaneTime stereo[kSets];
     int sets = 0;
-    for (LaneSet set : kAllSets)
+    for (LaneSet set : kLaneSets)
         if (processorHasLaneSet(set))
         {
             mono[sets] = {set, HUGE_VAL};
@@ -129,8 +127,7 @@ ModelCode measure() noexcept
         {
             ModelCode candidate = code;
             candidate.useLanes(mono[i].set);
-            // Both AVX-512 sets run the same mono code.
-            if (mono[i].set != LaneSet::Avx512Narrow)
+            if (hasMonoCodeOfItsOwn(mono[i].set))
                 mono[i].seconds = std::min(mono[i].seconds, rig->time(candidate, false));
             stereo[i].seconds = std::min(stereo[i].seconds, rig->time(candidate, true));
         }

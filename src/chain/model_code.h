@@ -31,6 +31,18 @@ enum class LaneSet
     Avx512Narrow,
 };
 
+/// Every set, in the order of the code tables.
+inline constexpr LaneSet kLaneSets[] = {LaneSet::Sse2, LaneSet::Avx, LaneSet::Avx512,
+                                        LaneSet::Avx512Narrow};
+
+/// False for a set whose one-side code is another set's: mono's three
+/// stages fill one AVX step either way, so both AVX-512 sets run the same
+/// mono code.
+constexpr bool hasMonoCodeOfItsOwn(LaneSet set) noexcept
+{
+    return set != LaneSet::Avx512Narrow;
+}
+
 /// True when this processor can run the code of `set`.
 inline bool processorHasLaneSet(LaneSet set) noexcept
 {

@@ -12,7 +12,7 @@ namespace vorla::test {
 inline std::vector<LaneSet> availableLaneSets()
 {
     std::vector<LaneSet> sets;
-    for (LaneSet set : {LaneSet::Sse2, LaneSet::Avx, LaneSet::Avx512, LaneSet::Avx512Narrow})
+    for (LaneSet set : kLaneSets)
         if (processorHasLaneSet(set))
             sets.push_back(set);
     return sets;
