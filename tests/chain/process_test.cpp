@@ -264,14 +264,25 @@ TEST(Process, ToneControlMovedDuringABlockWaitsForTheNextBlock)
 
 TEST(Process, VolumeMovedDuringABlockActsFromTheNextHostSample)
 {
-    const auto signal = guitarSignal(88200, 44100.0f);
-    auto fx = createEffect();
-    const auto out = renderWithChangeDuringBlock(*fx, signal, kVolume, 0.0f, 5).left;
-    // Sound up to some sample, exact silence from the next one on.
-    std::size_t firstSilent = out.size();
-    while (firstSilent > 0 && out[firstSilent - 1] == 0.0f)
-        --firstSilent;
-    EXPECT_LT(firstSilent, out.size()) << "the change never arrived";
+    // The change must land inside the block: a fast processor can finish
+    // two seconds of audio before a sleeping thread wakes (Windows sleeps
+    // in steps of up to 16 ms), so the block grows until it outlasts the
+    // wait.
+    std::vector<float> out;
+    std::size_t firstSilent = 0;
+    for (std::size_t seconds = 2; seconds <= 32; seconds *= 4)
+    {
+        const auto signal = guitarSignal(seconds * 44100, 44100.0f);
+        auto fx = createEffect();
+        out = renderWithChangeDuringBlock(*fx, signal, kVolume, 0.0f, 5).left;
+        // Sound up to some sample, exact silence from the next one on.
+        firstSilent = out.size();
+        while (firstSilent > 0 && out[firstSilent - 1] == 0.0f)
+            --firstSilent;
+        if (firstSilent < out.size())
+            break;
+    }
+    ASSERT_LT(firstSilent, out.size()) << "the change never arrived";
     for (std::size_t n = 0; n + 100 < firstSilent; n += 100)
         EXPECT_NE(peak({out.begin() + n, out.begin() + n + 100}), 0.0) << n;
 }
