@@ -46,7 +46,7 @@ struct SegmentStep
     int lag; // samples behind the input stage in the pipelined loop
 };
 
-/// The chain in order.  The lags measured best on Zen 3 and Zen 4
+/// The chain in order.  The lags measured best on Zen 3, Zen 4 and Zen 5
 /// processors (larger ones gained nothing): a stage takes its sample one
 /// iteration after the elements before it ran, whose input the previous
 /// stage step made one iteration before; the tail runs two samples behind
