@@ -33,7 +33,7 @@ LaneSet pickLaneSet(const LaneTime* times, int count, LaneSet widest) noexcept;
 
 /// The code a new amplifier runs on: the lane sets measured fastest here,
 /// one side and both, and the shaper's exp as the C library allows.  The
-/// first call of the process measures (about a millisecond, never on an
+/// first call of the process measures (one or two milliseconds, never on an
 /// audio thread: amplifiers are created elsewhere); later calls return the
 /// same result.  Without memory for the measurement, the widest sets.
 ModelCode measuredModelCode() noexcept;
