@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A span through the amplifier: in, up, the model on the lane layout the
-// processor allows, down, out.
+// A span through the amplifier: in, the model on the lane layout the
+// processor allows with the resampler stepping in its loop
+// (chain/fused_resampler.h), out.
 //
 // The model runs are compiled for each lane layout (chain/stage_lanes.h).
 // The AVX runs are compiled for 256-bit registers as a whole (flatten folds
@@ -30,22 +31,33 @@ using StereoSse2 = StageLanes<__m128d, __m128d, __m128d, __m128d>;
 using StereoAvx = StageLanes<__m128d, __m256d, __m128d>;
 using StereoAvx512 = StageLanes<__m128d, __m512d>;
 
+// The runs step the resampler in their loop (feed) where one is given.
+template <class Sample>
+using FeedOf = std::conditional_t<std::is_same_v<Sample, double>, MonoFeed, StereoFeed>;
+
 template <class Sample>
 using ModelFunction = void (*)(AmpChannel* const*, Sample*, int, const PairFlags*,
-                               const BlockSnapshot&, double, ChannelLanes<Sample>&) noexcept;
+                               const BlockSnapshot&, double, ChannelLanes<Sample>&,
+                               FeedOf<Sample>*) noexcept;
 
-#define VORLA_MODEL_RUN(name, target, Layout, inlineExp)                                           \
+#define VORLA_MODEL_RUN_FED(name, target, Layout, inlineExp, feedOfRun)                            \
     target VORLA_MODEL name(AmpChannel* const* sides, Layout::SampleType* x, int count,            \
                             const PairFlags* flags, const BlockSnapshot& s, double rate,           \
-                            ChannelLanes<Layout::SampleType>& filters) noexcept                    \
+                            ChannelLanes<Layout::SampleType>& filters,                             \
+                            [[maybe_unused]] FeedOf<Layout::SampleType>* feed) noexcept            \
     {                                                                                              \
-        pipeline::ModelRun<Layout, inlineExp>::run(sides, x, count, flags, s, rate, filters);      \
+        pipeline::ModelRun<Layout, inlineExp>::run(sides, x, count, flags, s, rate, filters,       \
+                                                   feedOfRun);                                     \
     }
+#define VORLA_MODEL_RUN(name, target, Layout, inlineExp)                                           \
+    VORLA_MODEL_RUN_FED(name, target, Layout, inlineExp, feed)
 
 VORLA_MODEL_RUN(monoSse2, , MonoSse2, false)
 VORLA_MODEL_RUN(monoAvx, VORLA_AVX, MonoAvx, false)
 VORLA_MODEL_RUN(monoAvxFma, VORLA_AVX_FMA, MonoAvx, true)
-VORLA_MODEL_RUN(stereoSse2, , StereoSse2, false)
+// Both sides' resampler takes AVX registers: on SSE2 it runs on its own,
+// before and after the model.
+VORLA_MODEL_RUN_FED(stereoSse2, , StereoSse2, false, static_cast<pipeline::NoFeed*>(nullptr))
 VORLA_MODEL_RUN(stereoAvx, VORLA_AVX, StereoAvx, false)
 VORLA_MODEL_RUN(stereoAvxFma, VORLA_AVX_FMA, StereoAvx, true)
 // AVX-512: stereo's six stages of both sides in one 512-bit step; mono's
@@ -80,6 +92,18 @@ static_assert(static_cast<int>(LaneSet::Sse2) == 0 && static_cast<int>(LaneSet::
               static_cast<int>(LaneSet::Avx512) == 2 &&
               static_cast<int>(LaneSet::Avx512Narrow) == 3);
 
+/// Both sides with the resampler stepped in the model's loop (AVX).
+VORLA_AVX void modelBothSidesFed(const HostBlock& block, int n, const ModelCode& code,
+                                 SpanBuffers& b) noexcept
+{
+    const int count = n * block.factor;
+    StereoFeed resampler(block.sides, block.factor, n, b.frames, b.stereoCascade, b.stereoModel);
+    resampler.start();
+    runModel(*block.sides[0], *block.sides[1], b.stereoModel, count, b.flags, *block.snapshot,
+             block.rate, code, b, &resampler);
+    resampler.finish(count + kMaxLag);
+}
+
 /// One side (kSides 1) or both (2): the span's host frames (already in
 /// buffers.frames.host, and the pairs' switches in buffers.flags) through
 /// the whole amplifier, back into the host frames.
@@ -88,39 +112,43 @@ void modelSpan(const HostBlock& block, int n, const ModelCode& code, SpanBuffers
 {
     const int factor = block.factor;
     const int count = n * factor;
-    auto* model = [&] {
-        if constexpr (kSides == 2)
-            return b.stereoModel;
-        else
-            return b.monoModel;
-    }();
-    upsampleSpan<kSides>(block.sides, factor, n, b.frames, model);
     if constexpr (kSides == 2)
-        runModel(*block.sides[0], *block.sides[1], model, count, b.flags, *block.snapshot,
+    {
+        if (code.stereo != LaneSet::Sse2)
+            return modelBothSidesFed(block, n, code, b);
+        upsampleSpan<kSides>(block.sides, factor, n, b.frames, b.stereoModel);
+        runModel(*block.sides[0], *block.sides[1], b.stereoModel, count, b.flags, *block.snapshot,
                  block.rate, code, b);
+        downsampleSpan<kSides>(block.sides, factor, n, b.frames, b.stereoModel);
+    }
     else
-        runModel(*block.sides[0], model, count, b.flags, *block.snapshot, block.rate, code, b);
-    downsampleSpan<kSides>(block.sides, factor, n, b.frames, model);
+    {
+        MonoFeed resampler(block.sides, factor, n, b.frames, b.monoCascade, b.monoModel);
+        resampler.start();
+        runModel(*block.sides[0], b.monoModel, count, b.flags, *block.snapshot, block.rate, code, b,
+                 &resampler);
+        resampler.finish(count + kMaxLag);
+    }
 }
 
 } // namespace
 
 void runModel(AmpChannel& side, double* x, int count, const PairFlags* flags,
               const BlockSnapshot& snapshot, double rate, const ModelCode& code,
-              SpanBuffers& buffers) noexcept
+              SpanBuffers& buffers, MonoFeed* feed) noexcept
 {
     AmpChannel* sides[1] = {&side};
     kMonoRuns[static_cast<int>(code.mono)][code.inlineExp ? 1 : 0](sides, x, count, flags, snapshot,
-                                                                   rate, buffers.monoFilters);
+                                                                   rate, buffers.monoFilters, feed);
 }
 
 void runModel(AmpChannel& first, AmpChannel& second, __m128d* x, int count, const PairFlags* flags,
               const BlockSnapshot& snapshot, double rate, const ModelCode& code,
-              SpanBuffers& buffers) noexcept
+              SpanBuffers& buffers, StereoFeed* feed) noexcept
 {
     AmpChannel* sides[2] = {&first, &second};
     kStereoRuns[static_cast<int>(code.stereo)][code.inlineExp ? 1 : 0](
-        sides, x, count, flags, snapshot, rate, buffers.stereoFilters);
+        sides, x, count, flags, snapshot, rate, buffers.stereoFilters, feed);
 }
 
 int32_t processSpan(const HostBlock& block, int32_t start, const ModelCode& code, SpanBuffers& b,

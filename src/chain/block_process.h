@@ -16,6 +16,7 @@
 #include "chain/amp_controls.h"
 #include "chain/block_io.h"
 #include "chain/channel_lanes.h"
+#include "chain/fused_resampler.h"
 #include "chain/model_code.h"
 #include "chain/oversampler.h"
 
@@ -32,6 +33,10 @@ inline constexpr int kSpanFrames = 256;
 inline constexpr int kMaxFactor = 8;
 inline constexpr int kMaxSpanSamples = kSpanFrames * kMaxFactor;
 
+/// The resampler stepped inside the model's loop, of one side and of both.
+using MonoFeed = FusedResampler<kSpanFrames, 1>;
+using StereoFeed = FusedResampler<kSpanFrames, 2>;
+
 /// The work space of a span.  The amplifier holds one, so the audio thread
 /// needs only a small stack (hosts may give it little); nothing in it
 /// survives a span.
@@ -43,6 +48,8 @@ struct SpanBuffers
     PairFlags flags[kMaxSpanSamples / 2]; // the switches of each pair
     ChannelLanes<double> monoFilters;     // the filters in lanes, one side
     ChannelLanes<__m128d> stereoFilters;  // and both
+    PairedCascade<1> monoCascade;         // one side's resampler, paired
+    PairedCascade<2> stereoCascade;       // both sides'.
 };
 
 /// A block as the amplifier hands it over.
@@ -70,13 +77,14 @@ int32_t processSpan(const HostBlock& block, int32_t start, const ModelCode& code
 /// both sides in lock-step (lane 0 the first), in place; flags[u / 2] are
 /// the switches of sample u, and `rate` the processing rate the stages step
 /// at.  The code `code` names runs it (every choice gives the same bits);
-/// `buffers` lends it work space.
+/// `buffers` lends it work space.  The run steps `feed` (if not null) in
+/// its loop; both sides' only where the stereo code is AVX code.
 void runModel(AmpChannel& side, double* x, int count, const PairFlags* flags,
               const BlockSnapshot& snapshot, double rate, const ModelCode& code,
-              SpanBuffers& buffers) noexcept;
+              SpanBuffers& buffers, MonoFeed* feed = nullptr) noexcept;
 void runModel(AmpChannel& first, AmpChannel& second, __m128d* x, int count, const PairFlags* flags,
               const BlockSnapshot& snapshot, double rate, const ModelCode& code,
-              SpanBuffers& buffers) noexcept;
+              SpanBuffers& buffers, StereoFeed* feed = nullptr) noexcept;
 
 /// The reference path: two consecutive oversampled samples (a first in
 /// time, then b) through the whole chain of one side, sample by sample, in

@@ -19,7 +19,9 @@
 // filter's lanes held in registers for the run; the last filter up writes
 // the model's samples (doubles) and the first filter down reads them.
 // Every filter sees its own samples in order, so this is the same to the
-// bit as stepping the cascade sample by sample.
+// bit as stepping the cascade sample by sample.  These runs serve both
+// sides on processors without AVX; elsewhere the cascade steps inside the
+// model's loop (chain/fused_resampler.h).
 #pragma once
 
 #include "chain/amp_channel.h"

@@ -31,6 +31,12 @@
 
 namespace vorla::pipeline {
 
+/// A run without a feed: its samples are all there from the start.
+struct NoFeed
+{
+    template <class Sample> VORLA_LANE_INLINE void atIteration(int, Sample*) noexcept {}
+};
+
 /// The voicing is the same for every sample: V, with the switches `flags`.
 template <const VoicingPath& V, bool kInlineExp> struct FixedVoicing
 {
@@ -87,13 +93,18 @@ public:
     /// The samples x[0 .. count) (flags[u / 2] the switches of sample u)
     /// through the model of `sides` (one, or two in lock-step), in place.
     /// `filters` is work space for the sides' filters in lanes (kept off the
-    /// stack: hosts may give the audio thread little).
+    /// stack: hosts may give the audio thread little).  A `feed` (if not
+    /// null) is called before every iteration u as feed->atIteration(u, x):
+    /// the resampler's steps run there, in the shadow of the stages, and
+    /// reach the samples only through x.
+    template <class Feed>
     VORLA_LANE_INLINE static void run(AmpChannel* const* sides, Sample* __restrict x, int count,
                                       const PairFlags* __restrict flags, const BlockSnapshot& s,
-                                      double rate, ChannelLanes<Sample>& filters) noexcept
+                                      double rate, ChannelLanes<Sample>& filters,
+                                      Feed* feed) noexcept
     {
         ModelRun model(sides, s, rate, filters);
-        model.all(x, count, flags);
+        model.all(x, count, flags, feed);
     }
 
 private:
@@ -105,8 +116,9 @@ private:
         filters.load(sides, s);
     }
 
-    VORLA_LANE_INLINE void all(Sample* __restrict x, int count,
-                               const PairFlags* __restrict flags) noexcept
+    template <class Feed>
+    VORLA_LANE_INLINE void all(Sample* __restrict x, int count, const PairFlags* __restrict flags,
+                               Feed* feed) noexcept
     {
         bool same = true;
         for (int pair = 1; pair < count / 2; ++pair)
@@ -120,31 +132,45 @@ private:
                 // address never leaves the loop can stay in registers.
                 typename Layout::Steps bound = stages;
                 FixedVoicing<V, kInlineExp> path{flags[0]};
-                loop(path, bound, x, count);
+                loop(path, bound, x, count, feed);
                 static_cast<typename Layout::Steps&>(stages) = bound;
             });
         }
         else
         {
             VoicingPerPair<kInlineExp> path{flags, v, v};
-            loop(path, stages, x, count);
+            loop(path, stages, x, count, feed);
         }
         stages.unbind();
         filters.storeStates(sides);
     }
 
     /// Iterations 0 .. count + kMaxLag - 1: filling, full, draining.
-    template <class Path, class Lanes>
-    VORLA_LANE_INLINE void loop(Path& path, Lanes& lanes, Sample* __restrict x, int count) noexcept
+    template <class Path, class Lanes, class Feed>
+    VORLA_LANE_INLINE void loop(Path& path, Lanes& lanes, Sample* __restrict x, int count,
+                                Feed* feed) noexcept
     {
         const int end = count + kMaxLag;
         int u = 0;
+        const auto feedAt = [&](int i) VORLA_LAMBDA_INLINE {
+            if (feed)
+                feed->atIteration(i, x);
+        };
         for (; u < end && (u < kMaxLag || u >= count); ++u)
+        {
+            feedAt(u);
             iterate<true>(path, lanes, x, u, count);
+        }
         for (; u < count; ++u)
+        {
+            feedAt(u);
             iterate<false>(path, lanes, x, u, count);
+        }
         for (; u < end; ++u)
+        {
+            feedAt(u);
             iterate<true>(path, lanes, x, u, count);
+        }
     }
 
     /// Iteration u.  kEdge: some segments have no sample (before 0, from

@@ -445,10 +445,13 @@ struct CascadeCase
 
 TEST(ChainState, OversamplingCascadeMatchesTheStepByStepReference)
 {
-    // The last case has blocks longer than the effect keeps sine values for.
-    const CascadeCase cases[] = {{96000.0f, false, 2, 100}, {44100.0f, false, 4, 100},
-                                 {44100.0f, true, 8, 100},  {96000.0f, true, 4, 37},
-                                 {48000.0f, true, 8, 1},    {44100.0f, false, 4, 4500}};
+    // Blocks shorter than the frames the way down trails the way up (3, 7),
+    // of a few live-playing sizes, and, in the last case, longer than the
+    // effect keeps sine values for.
+    const CascadeCase cases[] = {
+        {96000.0f, false, 2, 100}, {44100.0f, false, 4, 100}, {44100.0f, true, 8, 100},
+        {96000.0f, true, 4, 37},   {48000.0f, true, 8, 1},    {96000.0f, false, 2, 3},
+        {44100.0f, false, 4, 16},  {44100.0f, true, 8, 7},    {44100.0f, false, 4, 4500}};
     for (const CascadeCase& c : cases)
         for (int voicing = 0; voicing < 3; ++voicing)
         {
