@@ -39,9 +39,9 @@ namespace vorla {
 namespace paired {
 
 /// The lanes of a level's pair: one side's two paths each way in an SSE
-/// register, both sides' in an AVX register (the way down in its upper
-/// half; both use AVX code, so both run only where the model's runs are
-/// AVX code too).
+/// register, both sides' in an AVX register, the way down in its upper
+/// half.  The stereo pair is AVX code, so it runs only inside the model's
+/// AVX runs.
 template <int kSides> struct Lanes;
 
 template <> struct Lanes<1>
