@@ -92,16 +92,31 @@ static_assert(static_cast<int>(LaneSet::Sse2) == 0 && static_cast<int>(LaneSet::
               static_cast<int>(LaneSet::Avx512) == 2 &&
               static_cast<int>(LaneSet::Avx512Narrow) == 3);
 
-/// Both sides with the resampler stepped in the model's loop (AVX).
+/// The span's model samples through the model with the resampler stepping
+/// in its loop: `model` the sides' samples, `cascade` the pairs' lanes.
+template <int kSides, class Sample>
+VORLA_RESAMPLE void modelSpanFed(const HostBlock& block, int n, const ModelCode& code,
+                                 SpanBuffers& b, PairedCascade<kSides>& cascade,
+                                 Sample* model) noexcept
+{
+    const int count = n * block.factor;
+    FusedResampler<kSpanFrames, kSides> resampler(block.sides, block.factor, n, b.frames, cascade,
+                                                  model);
+    resampler.start();
+    if constexpr (kSides == 2)
+        runModel(*block.sides[0], *block.sides[1], model, count, b.flags, *block.snapshot,
+                 block.rate, code, b, &resampler);
+    else
+        runModel(*block.sides[0], model, count, b.flags, *block.snapshot, block.rate, code, b,
+                 &resampler);
+    resampler.finish();
+}
+
+/// Both sides' pairs take AVX registers.
 VORLA_AVX void modelBothSidesFed(const HostBlock& block, int n, const ModelCode& code,
                                  SpanBuffers& b) noexcept
 {
-    const int count = n * block.factor;
-    StereoFeed resampler(block.sides, block.factor, n, b.frames, b.stereoCascade, b.stereoModel);
-    resampler.start();
-    runModel(*block.sides[0], *block.sides[1], b.stereoModel, count, b.flags, *block.snapshot,
-             block.rate, code, b, &resampler);
-    resampler.finish(count + kMaxLag);
+    modelSpanFed<2>(block, n, code, b, b.stereoCascade, b.stereoModel);
 }
 
 /// One side (kSides 1) or both (2): the span's host frames (already in
@@ -110,24 +125,20 @@ VORLA_AVX void modelBothSidesFed(const HostBlock& block, int n, const ModelCode&
 template <int kSides>
 void modelSpan(const HostBlock& block, int n, const ModelCode& code, SpanBuffers& b) noexcept
 {
-    const int factor = block.factor;
-    const int count = n * factor;
     if constexpr (kSides == 2)
     {
         if (code.stereo != LaneSet::Sse2)
             return modelBothSidesFed(block, n, code, b);
+        // Without AVX: the resampler's runs before and after the model.
+        const int factor = block.factor;
         upsampleSpan<kSides>(block.sides, factor, n, b.frames, b.stereoModel);
-        runModel(*block.sides[0], *block.sides[1], b.stereoModel, count, b.flags, *block.snapshot,
-                 block.rate, code, b);
+        runModel(*block.sides[0], *block.sides[1], b.stereoModel, n * factor, b.flags,
+                 *block.snapshot, block.rate, code, b);
         downsampleSpan<kSides>(block.sides, factor, n, b.frames, b.stereoModel);
     }
     else
     {
-        MonoFeed resampler(block.sides, factor, n, b.frames, b.monoCascade, b.monoModel);
-        resampler.start();
-        runModel(*block.sides[0], b.monoModel, count, b.flags, *block.snapshot, block.rate, code, b,
-                 &resampler);
-        resampler.finish(count + kMaxLag);
+        modelSpanFed<1>(block, n, code, b, b.monoCascade, b.monoModel);
     }
 }
 

@@ -49,7 +49,7 @@ struct SpanBuffers
     ChannelLanes<double> monoFilters;     // the filters in lanes, one side
     ChannelLanes<__m128d> stereoFilters;  // and both
     PairedCascade<1> monoCascade;         // one side's resampler, paired
-    PairedCascade<2> stereoCascade;       // both sides'.
+    PairedCascade<2> stereoCascade;       // and both sides'
 };
 
 /// A block as the amplifier hands it over.

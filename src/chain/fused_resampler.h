@@ -263,10 +263,12 @@ public:
         });
     }
 
-    /// After the loop's `iterations` iterations: brings down what is left,
-    /// from the model's rate down, and stores the levels.
-    VORLA_RESAMPLE void finish(int iterations) noexcept
+    /// After the model's loop (every iteration up to the last sample's
+    /// kMaxLag): brings down what is left, from the model's rate down, and
+    /// stores the levels.
+    VORLA_RESAMPLE void finish() noexcept
     {
+        const int iterations = (n << levels) + kMaxLag;
         for (int level = levels - 1; level >= 0; --level)
             withFilters(level, [&](auto& lanes, auto up, auto down) VORLA_LAMBDA_INLINE {
                 const int trail = lag + (levels - 1 - level);
