@@ -147,12 +147,20 @@ VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeSta
     const L vkOld = s.Vk;
     const L drive = x - vkOld;
 
+    // The next sample waits on Vk, so everything between vkOld and vk is the
+    // stage's latency per sample.  Each limit on that path (grid current,
+    // cut-off, supply, cathode at 0) is a branch around its select rather
+    // than a select on every sample: the limits are rarely reached and change
+    // seldom, so the branches are predicted, and a select would add its
+    // latency to every step.  Where no lane is limited the select would keep
+    // every lane anyway, so the bits are the same either way.
+
     // 1-2. Grid current: where the grid would rise above the cathode, it
-    // clamps against it through Rg.  The square root is only worked out when
-    // some lane needs it.
+    // clamps against it through Rg.
     const Mask<L> conducting = greaterEqual(drive, zero);
+    const bool gridCurrent = any(conducting);
     L Vg = x;
-    if (any(conducting))
+    if (gridCurrent)
     {
         const L clamped =
             (sqrt(one + splat<L>(4.0) * k.F * drive) + splat<L>(2.0) * k.F * vkOld - one) *
@@ -164,18 +172,33 @@ VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeSta
     // 3-5. Plate from the curve, cut off below -10 V, limited by the supply:
     // min(limit, vpNew) keeps vpNew unless vpNew > limit.
     const L v = Vg - vkOld;
-    const L vpk = select(lessThan(v, splat<L>(-10.0)), k.Vb, evaluateTriodeCurve(k, v));
-    const L vpNew = min(k.Vb + vkOld, vpk + vkOld);
+    L vpk = evaluateTriodeCurve(k, v);
+    const Mask<L> cutOff = lessThan(v, splat<L>(-10.0));
+    if (any(cutOff))
+        vpk = select(cutOff, k.Vb, vpk);
+    const L limit = k.Vb + vkOld;
+    L vpNew = vpk + vkOld;
+    if (any(lessThan(limit, vpNew)))
+        vpNew = min(limit, vpNew);
     const L Ip = (k.Vb - vpNew) * k.invRp;
 
     // 6. Coupling capacitor as a first-order high-pass on the plate swing.
     const L out = k.couplingCoef * (s.out + vpNew - s.Vp);
     sample = out;
 
-    // 7. Cathode: backward Euler of Rk || Ck, never below 0.
-    const L vk = (Ip + Ig + k.Ck * vkOld * rate) * k.cathodeCoef;
+    // 7. Cathode: backward Euler of Rk || Ck, never below 0.  Without grid
+    // current Ig is +0 in every lane (x - x) and Ip + 0 is Ip (Ip is never
+    // -0: the plate sits hundreds of volts up, far from underflow), so the
+    // addition is left out.
+    L currents = Ip;
+    if (gridCurrent)
+        currents = currents + Ig;
+    L vk = (currents + k.Ck * vkOld * rate) * k.cathodeCoef;
+    const Mask<L> belowZero = lessEqual(vk, zero);
+    if (any(belowZero))
+        vk = select(belowZero, zero, vk);
     s.Vg = Vg;
-    s.Vk = select(lessEqual(vk, zero), zero, vk);
+    s.Vk = vk;
     s.Vp = vpNew;
     s.Ig = Ig;
     s.Ip = Ip;
