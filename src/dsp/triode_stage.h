@@ -158,9 +158,8 @@ VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeSta
     // 1-2. Grid current: where the grid would rise above the cathode, it
     // clamps against it through Rg.
     const Mask<L> conducting = greaterEqual(drive, zero);
-    const bool gridCurrent = any(conducting);
     L Vg = x;
-    if (gridCurrent)
+    if (any(conducting))
     {
         const L clamped =
             (sqrt(one + splat<L>(4.0) * k.F * drive) + splat<L>(2.0) * k.F * vkOld - one) *
@@ -186,14 +185,8 @@ VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeSta
     const L out = k.couplingCoef * (s.out + vpNew - s.Vp);
     sample = out;
 
-    // 7. Cathode: backward Euler of Rk || Ck, never below 0.  Without grid
-    // current Ig is +0 in every lane (x - x) and Ip + 0 is Ip (Ip is never
-    // -0: the plate sits hundreds of volts up, far from underflow), so the
-    // addition is left out.
-    L currents = Ip;
-    if (gridCurrent)
-        currents = currents + Ig;
-    L vk = (currents + k.Ck * vkOld * rate) * k.cathodeCoef;
+    // 7. Cathode: backward Euler of Rk || Ck, never below 0.
+    L vk = (Ip + Ig + k.Ck * vkOld * rate) * k.cathodeCoef;
     const Mask<L> belowZero = lessEqual(vk, zero);
     if (any(belowZero))
         vk = select(belowZero, zero, vk);

@@ -225,8 +225,8 @@ TEST(TriodeStage, CathodeNeverGoesNegative)
 }
 
 // One step written straight from the circuit's formulas, every limit a
-// select on every sample.  The stage's step skips limits no lane reaches and
-// an addition of a zero grid current; it must give these bits everywhere.
+// select on every sample.  The stage's step skips the limits no lane
+// reaches; it must give these bits everywhere.
 void referenceStep(TriodeStage& s, double& sample, double rate)
 {
     const double x = sample;
