@@ -65,13 +65,15 @@ BENCHMARK(BM_processTriodeStage);
 
 // The latency of a stage's sample-to-sample recursion (the cathode voltage
 // feeds the next sample's grid), with the state in registers as in the
-// chain's loops.  gridCurrent:0 holds the grid a few volts below its cathode
-// (on the curve, above cut-off); gridCurrent:1 drives it above, where the
-// grid-current clamp puts a square root and five more rounded operations on
-// the recursion.  The difference is what a conducting second stage adds to
-// each oversampled sample in Crunch and Overdrive.  "conducting" is the
-// share of steps with grid current.
-void BM_triodeStageRecursion(benchmark::State& state)
+// chain's loops: one stage on a double, and four side by side in the lanes
+// of an AVX register, as the mono loop steps its three stages (and a spare).
+// gridCurrent:0 holds the grid a few volts below its cathode (on the curve,
+// above cut-off); gridCurrent:1 drives it above, where the grid-current clamp
+// puts a square root and five more rounded operations on the recursion.  The
+// difference is what a conducting second stage adds to each oversampled
+// sample in Crunch and Overdrive.  "conducting" is the share of steps with
+// grid current.
+template <class L> void runTriodeStageRecursion(benchmark::State& state)
 {
     const bool gridCurrent = state.range(0) != 0;
     auto input = makeSine<double>(1.0);
@@ -79,17 +81,26 @@ void BM_triodeStageRecursion(benchmark::State& state)
         x += gridCurrent ? 20.0 : -3.0;
     TriodeStage stage;
     initTriodeStage(stage, kTriodeSetS4, kRate);
-    const TriodeCoefficients<double> k = stage;
-    TriodeState<double> s = stage;
-    double sum = 0.0;
+    const TriodeCoefficients<double>* coefficients[lanes::kWidth<L>];
+    const TriodeState<double>* states[lanes::kWidth<L>];
+    for (int i = 0; i < lanes::kWidth<L>; ++i)
+    {
+        coefficients[i] = &stage;
+        states[i] = &stage;
+    }
+    const TriodeCoefficients<L> k = gatherLanes<TriodeCoefficients, L>(coefficients);
+    TriodeState<L> s = gatherLanes<TriodeState, L>(states);
+    const L rate = lanes::splat<L>(kRate);
+    L sum = lanes::splat<L>(0.0);
     std::size_t conducting = 0;
     for (auto _ : state)
     {
-        for (double x : input)
+        for (double v : input)
         {
-            conducting += x - s.Vk >= 0.0 ? 1 : 0;
-            stepTriodeStage(k, s, x, kRate);
-            sum += x;
+            L x = lanes::splat<L>(v);
+            conducting += lanes::any(lanes::greaterEqual(x - s.Vk, lanes::splat<L>(0.0))) ? 1 : 0;
+            stepTriodeStage(k, s, x, rate);
+            sum = sum + x;
         }
     }
     benchmark::DoNotOptimize(sum);
@@ -98,7 +109,23 @@ void BM_triodeStageRecursion(benchmark::State& state)
     state.counters["ns_per_step"] =
         benchmark::Counter(steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
+
+void BM_triodeStageRecursion(benchmark::State& state)
+{
+    runTriodeStageRecursion<double>(state);
+}
 BENCHMARK(BM_triodeStageRecursion)->ArgName("gridCurrent")->Arg(0)->Arg(1);
+
+VORLA_AVX __attribute__((flatten)) void BM_triodeStageRecursionAvx(benchmark::State& state)
+{
+    if (!processorHasAvx())
+    {
+        state.SkipWithError("no AVX on this processor");
+        return;
+    }
+    runTriodeStageRecursion<__m256d>(state);
+}
+BENCHMARK(BM_triodeStageRecursionAvx)->ArgName("gridCurrent")->Arg(0)->Arg(1);
 
 void BM_processBiquad(benchmark::State& state)
 {
