@@ -150,10 +150,12 @@ VORLA_LANE_INLINE void stepTriodeStage(const TriodeCoefficients<L>& k, TriodeSta
     // The next sample waits on Vk, so everything between vkOld and vk is the
     // stage's latency per sample.  Each limit on that path (grid current,
     // cut-off, supply, cathode at 0) is a branch around its select rather
-    // than a select on every sample: the limits are rarely reached and change
-    // seldom, so the branches are predicted, and a select would add its
-    // latency to every step.  Where no lane is limited the select would keep
-    // every lane anyway, so the bits are the same either way.
+    // than a select on every sample: whether a limit holds changes seldom
+    // from one sample to the next (the grid conducts for whole half-cycles,
+    // the others are hardly ever reached), so the branches are predicted,
+    // and a select would add its latency to every step.  Where no lane is
+    // limited the select would keep every lane anyway, so the bits are the
+    // same either way.
 
     // 1-2. Grid current: where the grid would rise above the cathode, it
     // clamps against it through Rg.
